@@ -1,0 +1,32 @@
+# Shared build settings and helpers for every layer.
+
+add_library(vostrel_warnings INTERFACE)
+target_compile_options(vostrel_warnings INTERFACE -Wall -Wextra -Wpedantic)
+
+if(VOSTREL_SANITIZE)
+  add_compile_options(-fsanitize=${VOSTREL_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_link_options(-fsanitize=${VOSTREL_SANITIZE})
+endif()
+
+# vostrel_add_library(NAME SOURCES... DEPS ...): one static library per layer;
+# includes are rooted at the repository (`#include "environment/vec2.hpp"`).
+function(vostrel_add_library name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${name} STATIC ${ARG_SOURCES})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPS} PRIVATE vostrel_warnings)
+endfunction()
+
+# vostrel_add_test(NAME SOURCES... DEPS ... [LABELS ...]): one GoogleTest binary,
+# registered with CTest case by case. Tests run from the binary directory.
+function(vostrel_add_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS;LABELS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main vostrel_warnings)
+  target_compile_definitions(${name} PRIVATE VOSTREL_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+  set(labels ${ARG_LABELS})
+  if(NOT labels)
+    set(labels unit)
+  endif()
+  gtest_discover_tests(${name} PROPERTIES LABELS "${labels}" DISCOVERY_TIMEOUT 60)
+endfunction()
