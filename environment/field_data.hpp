@@ -1,0 +1,60 @@
+#pragma once
+
+#include <iosfwd>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "environment/action_table.hpp"
+#include "environment/environment.hpp"
+#include "environment/field_tokenizer.hpp"
+#include "environment/subarea.hpp"
+#include "platform/c_random.hpp"
+
+namespace vostrel {
+
+// Loads an environment file: walls, entrances, destinations, actions, first actions and the
+// optional hand-made subareas with their links. It never stops the program: on an error it
+// reports on the error stream and keeps what it has read so far.
+class FieldData {
+public:
+    struct AreaLinkRecord {
+        int a;
+        int b;
+        Segment border;
+    };
+
+    // Reads, tokenises and parses the whole file, then prints the summary. Entrances draw their
+    // first countdown from rng as they are created.
+    FieldData(const std::string& fileName, CRandom& rng, std::ostream& err);
+
+    // The same on text already in memory (tests, fuzzing).
+    static FieldData fromText(std::string_view text, CRandom& rng, std::ostream& err);
+
+    const Environment& environment() const { return environment_; }
+    const ActionTable& actionTable() const { return actions_; }
+    const std::vector<Subarea>& subareas() const { return subareas_; }
+    const std::vector<AreaLinkRecord>& areaLinks() const { return links_; }
+    // False when parsing stopped at an error (the summary is then not printed).
+    bool ok() const { return ok_; }
+    // False when the file could not be opened.
+    bool opened() const { return opened_; }
+
+private:
+    FieldData(CRandom& rng, std::ostream& err) : rng_(rng), err_(err) {}
+    void load(std::string_view text);
+
+    class Parser;
+    friend class Parser;
+
+    CRandom& rng_;
+    std::ostream& err_;
+    Environment environment_;
+    ActionTable actions_;
+    std::vector<Subarea> subareas_;
+    std::vector<AreaLinkRecord> links_;
+    bool ok_ = false;
+    bool opened_ = true;
+};
+
+}  // namespace vostrel
