@@ -1,6 +1,7 @@
 #include "environment/field_data.hpp"
 
 #include <cmath>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -105,8 +106,8 @@ private:
 
     // Every value from `from` on must be a finite number; a word there would only give a
     // meaningless value.
-    bool numbersFrom(std::size_t from) {
-        for (std::size_t i = from; i < record_.size(); ++i) {
+    bool numbersFrom(std::size_t from, std::size_t to = SIZE_MAX) {
+        for (std::size_t i = from; i < record_.size() && i < to; ++i) {
             const Token& t = *record_[i];
             if (t.kind != Token::Kind::Number || !std::isfinite(t.number))
                 return fail(std::string(kCouldNotCreate) + kIndent + t.text + kNotNumber);
@@ -204,7 +205,7 @@ private:
             return fail(std::string(kHead) + kIndent + "Action type error(" + record_[1]->text +
                         ").\n");
         if (record_.size() != 6) return fail(std::string(kHead) + kNumberError);
-        if (!numbersFrom(0) || !numbersFrom(2)) return false;
+        if (!numbersFrom(0, 1) || !numbersFrom(2)) return false;
         if (num(0) <= -1.0 || !idInRange(0)) return fail(idError("Action", 0));
         for (std::size_t i : {std::size_t{2}, std::size_t{3}})
             if (!idInRange(i)) return fail(idError("Action", i));
