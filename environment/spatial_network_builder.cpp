@@ -76,10 +76,11 @@ void SpatialNetworkBuilder::addCutSegments() {
             if (out.length() == 0.0) continue;  // q lies on the wall
             // Not a foot inside the wall but one of its ends.
             if (std::abs(out.direction.dot(walls_[r].direction)) > kPerpendicular) continue;
+            // The remaining tests only discard; the cheapest goes first.
+            if (crossesWallOtherThan(out, r)) continue;
             if (vertexInside(out, q)) continue;
             const int end = graph_.findVertex(out.end());
             if (end >= 0 && graph_.findEdge(static_cast<int>(q), end) >= 0) continue;
-            if (crossesWallOtherThan(out, r)) continue;
             candidates.push_back(out);
         }
     }
