@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <iosfwd>
+#include <string>
 #include <string_view>
 
 namespace vostrel {
@@ -17,8 +18,9 @@ double positiveOr(std::string_view key, double value, double fallback, std::ostr
 std::int32_t countOr(std::string_view key, std::int64_t value, std::int32_t fallback,
                      std::int64_t limit, std::ostream& console);
 
-// The console line for a rejected value.
+// The console line for a rejected value, with values written as valueText does.
 void reportRejected(std::string_view key, std::string_view value, std::string_view fallback,
                     std::ostream& console);
+std::string valueText(double value);
 
 }  // namespace vostrel
