@@ -40,6 +40,10 @@ bool wallHit(const Segment& raySegment, const Segment& unitRay, const Segment& w
 // from the centre, minus r. Exact for a ray through the centre and for a grazing ray; a linear
 // blend in between, which is the sensor's model rather than the true chord entry.
 bool personHit(Vec2 o, Vec2 u, double maxDistance, Vec2 p, double r, double& range) {
+    // Most persons are nowhere near a given ray. The distance to the ray's line bounds the
+    // distance to the segment from below; the micrometre of slack keeps rounding from ever
+    // rejecting a disc the exact test below would accept.
+    if (std::fabs(u.cross(p - o)) > r + 1e-6) return false;
     const Vec2 p1 = o;
     const Vec2 p2 = o + u * maxDistance;
     const double along = (p - o).dot(u);
