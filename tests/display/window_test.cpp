@@ -83,13 +83,6 @@ TEST(WindowHeadless, UnreachableDisplaysCountAsNone) {
     }
 }
 
-TEST(WindowHeadless, TitleIsCutTo255Characters) {
-    std::ostringstream console;
-    Window w(std::string(300, 'a'), 4, 4, WindowOptions{false, ""}, console);
-    EXPECT_EQ(w.title(), std::string(255, 'a'));
-    EXPECT_TRUE(console.str().empty());
-}
-
 TEST(WindowFrames, EveryShownFrameIsANumberedPng) {
     const auto dir = scratch("frames");
     std::ostringstream console;
