@@ -1,0 +1,158 @@
+#include "display/simulation_window.hpp"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <ostream>
+
+#include <opencv2/imgproc.hpp>
+
+#include "robot/setting_check.hpp"
+
+namespace vostrel {
+
+namespace {
+
+// Pixel coordinates within this range go to the drawing library as they are (it clips lines
+// in 64-bit arithmetic); anything farther out is clipped here first, so no double beyond the
+// int range is ever converted.
+constexpr double kSafe = 1 << 30;
+
+constexpr int kMaxSide = 32767;                       // the largest window X can show
+constexpr double kMaxPixels = 64.0 * 1024.0 * 1024.0;  // 192 MiB of image
+
+cv::Scalar colour(int red, int green, int blue) { return cv::Scalar(blue, green, red, 0); }
+
+// Clips the pixel-space segment a..b to the box [lo, hi] on both axes (Liang-Barsky).
+// False when nothing of it lies inside or a coordinate is NaN.
+bool clipToBox(double& ax, double& ay, double& bx, double& by, double lo, double hi) {
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const double dx = bx - ax;
+    const double dy = by - ay;
+    const auto edge = [&](double p, double q) {
+        if (p == 0.0) return q >= 0.0;
+        const double r = q / p;
+        if (p < 0.0) {
+            if (r > t1) return false;
+            t0 = std::max(t0, r);
+        } else {
+            if (r < t0) return false;
+            t1 = std::min(t1, r);
+        }
+        return true;
+    };
+    if (!(edge(-dx, ax - lo) && edge(dx, hi - ax) && edge(-dy, ay - lo) && edge(dy, hi - ay)))
+        return false;
+    if (!(t0 <= t1)) return false;
+    const double x0 = ax + t0 * dx, y0 = ay + t0 * dy;
+    bx = ax + t1 * dx;
+    by = ay + t1 * dy;
+    ax = x0;
+    ay = y0;
+    return std::isfinite(ax) && std::isfinite(ay) && std::isfinite(bx) && std::isfinite(by);
+}
+
+bool safe(double v) { return v > -kSafe && v < kSafe; }
+
+}  // namespace
+
+SimulationWindow::SimulationWindow(std::string_view title, int w, int h, double k,
+                                   const WindowOptions& options, std::ostream& console)
+    : Window(title, w + 1, h + 1, options, console), k_(k) {}
+
+cv::Point SimulationWindow::lineEnd(Vec2 p) const {
+    return {static_cast<int>(std::trunc(p.x * k_)),
+            height() - static_cast<int>(std::trunc(p.y * k_)) - 1};
+}
+
+cv::Point SimulationWindow::discCentre(Vec2 p) const {
+    return {static_cast<int>(std::trunc(p.x * k_)),
+            height() - static_cast<int>(std::trunc(p.y * k_))};
+}
+
+void SimulationWindow::drawWall(const Segment& wall) { drawSegment(wall, 0, 0, 0, 1); }
+
+void SimulationWindow::drawSegment(const Segment& segment, int red, int green, int blue,
+                                   int thickness) {
+    const Vec2 a = segment.origin;
+    const Vec2 b = segment.end();
+    double ax = std::trunc(a.x * k_), ay = height() - std::trunc(a.y * k_) - 1.0;
+    double bx = std::trunc(b.x * k_), by = height() - std::trunc(b.y * k_) - 1.0;
+    if (!(safe(ax) && safe(ay) && safe(bx) && safe(by))) {
+        const double margin = 1024.0 + thickness;
+        if (!clipToBox(ax, ay, bx, by, -margin, std::max(width(), height()) + margin)) return;
+        ax = std::trunc(ax), ay = std::trunc(ay), bx = std::trunc(bx), by = std::trunc(by);
+    }
+    cv::line(canvas(), cv::Point(static_cast<int>(ax), static_cast<int>(ay)),
+             cv::Point(static_cast<int>(bx), static_cast<int>(by)), colour(red, green, blue),
+             std::clamp(thickness, 1, 32767), cv::LINE_8);
+}
+
+void SimulationWindow::drawDisc(double x, double y, int red, int green, int blue,
+                                double radius) {
+    const double cx = std::trunc(x * k_);
+    const double cy = height() - std::trunc(y * k_);
+    const double r = std::trunc(radius * k_);
+    if (!(safe(cx) && safe(cy) && r >= 0.0 && r < kSafe)) return;
+    cv::circle(canvas(), cv::Point(static_cast<int>(cx), static_cast<int>(cy)),
+               static_cast<int>(r), colour(red, green, blue), cv::FILLED, cv::LINE_8);
+}
+
+void SimulationWindow::drawAgent(const Segment& motion, int red, int green, int blue,
+                                 double radius) {
+    const Segment heading{motion.direction.normalised() * (2.0 * radius), motion.origin};
+    drawSegment(heading, red, green, blue, 1);
+    drawDisc(motion.origin.x, motion.origin.y, red, green, blue, radius);
+}
+
+void SimulationWindow::displayStep(const DisplayScene& scene) {
+    clear();
+    if (scene.drawRays)
+        for (const Segment& ray : scene.rays) drawSegment(ray, 0, 0, 255, 1);
+    for (const Segment& wall : scene.walls) drawWall(wall);
+    for (const Pose2D& robot : scene.robots)
+        drawAgent(Segment{{std::cos(robot.heading), std::sin(robot.heading)}, {robot.x, robot.y}},
+                  255, 127, 0, kAgentRadius);
+    for (const PersonDrawData& person : scene.persons) {
+        const bool followed = person.id == scene.followingTargetId;
+        drawAgent(Segment{person.velocity, person.position}, followed ? 255 : 0,
+                  followed ? 0 : 255, 0, kAgentRadius);
+    }
+    show();
+}
+
+std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls, double showMapScale,
+                                                       const WindowOptions& options,
+                                                       std::ostream& console) {
+    struct Size {
+        double k, w, h;
+        bool fits() const {
+            return w >= 1.0 && h >= 1.0 && w + 1.0 <= kMaxSide && h + 1.0 <= kMaxSide &&
+                   (w + 1.0) * (h + 1.0) <= kMaxPixels;
+        }
+    };
+    const auto sizeAt = [&](double scale) {
+        const double k = 1.0 / scale;
+        return Size{k, std::trunc(walls.maxX() * k) + 1.0, std::trunc(walls.maxY() * k) + 1.0};
+    };
+    const double scale = positiveOr("show_map_scale", showMapScale, kDefaultShowMapScale, console);
+    Size size = sizeAt(scale);
+    if (!size.fits() && scale != kDefaultShowMapScale) {
+        reportRejected("show_map_scale", valueText(scale), valueText(kDefaultShowMapScale),
+                       console);
+        size = sizeAt(kDefaultShowMapScale);
+    }
+    if (!size.fits()) {
+        console << "The environment is too large to show whole at show_map_scale "
+                << valueText(1.0 / size.k) << ": the window shows its lower-left part\n";
+        // NaN sizes fall to 1 here; the comparisons are written so that they do.
+        size.w = size.w >= 1.0 ? std::min(size.w, kMaxSide - 1.0) : 1.0;
+        size.h = size.h >= 1.0 ? std::min(size.h, kMaxSide - 1.0) : 1.0;
+        size.h = std::min(size.h, std::floor(kMaxPixels / (size.w + 1.0)) - 1.0);
+    }
+    return std::make_unique<SimulationWindow>(kWindowTitle, static_cast<int>(size.w),
+                                              static_cast<int>(size.h), size.k, options, console);
+}
+
+}  // namespace vostrel

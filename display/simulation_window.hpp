@@ -1,0 +1,77 @@
+#pragma once
+
+#include <iosfwd>
+#include <memory>
+#include <span>
+#include <string_view>
+
+#include <opencv2/core/types.hpp>
+
+#include "display/window.hpp"
+#include "environment/segment.hpp"
+#include "environment/walls.hpp"
+#include "robot/pose_2d.hpp"
+
+namespace vostrel {
+
+// What the display needs of one person, filled by the caller from the crowd.
+struct PersonDrawData {
+    Vec2 position;   // m
+    Vec2 velocity;   // m/s; the heading line points along it, none when it is zero
+    int id = 0;
+};
+
+// Everything one redraw shows, in the order it is drawn.
+struct DisplayScene {
+    std::span<const Segment> rays;        // the range sensor's display rays, in ray order
+    bool drawRays = false;                // display_range_data != 0
+    std::span<const Segment> walls;
+    std::span<const Pose2D> robots;
+    std::span<const PersonDrawData> persons;
+    int followingTargetId = 2;            // this person is drawn red, the others green
+};
+
+// A top view of the world: x to the right, y upwards, k pixels per metre, origin at the
+// bottom-left corner of the image.
+class SimulationWindow : public Window {
+public:
+    static constexpr double kAgentRadius = 0.225;  // m
+
+    // The image is (w + 1) x (h + 1) pixels.
+    SimulationWindow(std::string_view title, int w, int h, double k, const WindowOptions& options,
+                     std::ostream& console);
+
+    double scale() const { return k_; }
+
+    // Colours are given red, green, blue, each 0..255. Lines are 8-connected.
+    void drawWall(const Segment& wall);
+    void drawSegment(const Segment& segment, int red, int green, int blue, int thickness);
+    void drawDisc(double x, double y, int red, int green, int blue, double radius);
+    // A filled disc at the segment's origin over a heading line of twice the radius along the
+    // segment's direction; a zero direction gives no line beyond the disc.
+    void drawAgent(const Segment& motion, int red, int green, int blue, double radius);
+
+    // One cycle's redraw: clear, rays (when asked), walls, robots, persons, show. Later
+    // drawings cover earlier ones.
+    void displayStep(const DisplayScene& scene);
+
+    // Pixel of a line end point, and of a disc centre one row lower.
+    cv::Point lineEnd(Vec2 p) const;
+    cv::Point discCentre(Vec2 p) const;
+
+private:
+    double k_;
+};
+
+inline constexpr const char* kWindowTitle = "Vostrel";
+inline constexpr double kDefaultShowMapScale = 0.05;
+
+// The window for an environment: k = 1 / showMapScale, w = trunc(maxX*k) + 1, h likewise.
+// A scale that is not a positive number, or that would make the image larger than the drawing
+// library can hold comfortably, is reported on console and the default used; an environment too
+// large even for that is shown cut to the largest image, from its lower-left corner.
+std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls, double showMapScale,
+                                                       const WindowOptions& options,
+                                                       std::ostream& console);
+
+}  // namespace vostrel

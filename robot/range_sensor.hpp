@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "environment/segment.hpp"
+#include "environment/vec2.hpp"
+#include "platform/c_random.hpp"
+#include "robot/pose_2d.hpp"
+#include "robot/range_data.hpp"
+
+namespace vostrel {
+
+// A planar scanning laser on the robot. Rays fan out counter-clockwise from the start angle in
+// steps of (end - start) / n; angles are on the sensor's scale, where 90 degrees is straight
+// ahead. Each ray reports the nearest wall or person disc in millimetres, plus noise, or the far
+// code when it sees nothing within the maximum distance.
+class RangeSensor {
+public:
+    // No rays.
+    RangeSensor() = default;
+    // start/end in degrees (swapped when start > end); maxDistance and the sensor offset in
+    // metres, sensorHeading in radians relative to the robot; noiseSigma in metres. A negative
+    // rayCount is kept as given but means no rays.
+    RangeSensor(double start, double end, double maxDistance, std::int32_t farCode,
+                std::int32_t rayCount, double sensorX, double sensorY, double sensorHeading,
+                double noiseSigma);
+
+    // Casts every ray from the sensor's world pose on the robot at robotPose against the walls
+    // and the persons (disc centres, radius personRadius; none seen when the radius is not
+    // above 0). Draws one Gaussian value (two values of rng) for each ray that hits something,
+    // in ray order. Reuses its buffers: no allocation.
+    void scan(const Pose2D& robotPose, std::span<const Segment> walls,
+              std::span<const Vec2> persons, double personRadius, CRandom& rng);
+
+    // The last scan into the port record; distance keeps its capacity from cycle to cycle.
+    void fill(RangeData& out) const;
+
+    double startAngle() const { return start_; }
+    double endAngle() const { return end_; }
+    double angularStep() const { return rayCount_ > 0 ? (end_ - start_) / rayCount_ : 0.0; }
+    std::int32_t rayCount() const { return rayCount_; }
+    double maxDistance() const { return maxDistance_; }
+    std::int32_t farCode() const { return farCode_; }
+    // Millimetres, or the far code; noise included.
+    std::span<const std::int32_t> readings() const { return readings_; }
+    // From the sensor to the noise-free hit, or the full length for rays that saw nothing.
+    std::span<const Segment> displayRays() const { return rays_; }
+
+private:
+    double start_ = 0.0;
+    double end_ = 0.0;
+    double maxDistance_ = 0.0;
+    std::int32_t farCode_ = 0;
+    std::int32_t rayCount_ = 0;
+    double sensorX_ = 0.0;
+    double sensorY_ = 0.0;
+    double sensorHeading_ = 0.0;
+    double noiseSigma_ = 0.0;
+    std::vector<std::int32_t> readings_;
+    std::vector<Segment> rays_;
+};
+
+}  // namespace vostrel

@@ -1,0 +1,80 @@
+#include "maps/relative_map.hpp"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <vector>
+
+namespace vostrel {
+namespace {
+
+TEST(RelativeMap, FollowsTheRobotWithTheGridsSize) {
+    std::ostringstream console;
+    const LocalMapSettings s = checkedLocalMapSettings(200, 200, 0.05, console);
+    EXPECT_TRUE(console.str().empty());
+    GridMap local(s.width, s.height, s.scale);
+    const Pose2D robot{3.5, 1.0, 200.0 * kRadiansPerDegree};
+    const std::vector<Segment> walls{Segment::fromPoints({0.0, 0.0}, {7.0, 0.0})};
+    local.update(walls, robot);
+
+    RelativeMapData record;
+    refreshRelativeMap(record, local, TimeStamp{3, 500000000}, robot);
+    EXPECT_EQ(record.mapconfig.width, 200u);
+    EXPECT_EQ(record.mapconfig.height, 200u);
+    EXPECT_EQ(record.mapconfig.xScale, 0.05);
+    EXPECT_EQ(record.mapconfig.yScale, 0.05);
+    EXPECT_EQ(record.mapconfig.origin, (Pose2D{-5.0, -5.0, 0.0}));
+    EXPECT_EQ(record.pose, robot);
+    EXPECT_EQ(record.tm.nsec, 500000000u);
+    ASSERT_EQ(record.cells.size(), 40000u);
+    std::size_t marked = 0;
+    for (std::size_t i = 0; i < record.cells.size(); ++i) {
+        ASSERT_TRUE(record.cells[i] == kCellFree || record.cells[i] == kCellOccupied);
+        marked += record.cells[i] == kCellOccupied;
+        EXPECT_EQ(record.cells[i] == kCellOccupied, local.cells()[i] == GridMap::kOccupied);
+    }
+    EXPECT_GT(marked, 0u);
+
+    const FloatRelativeMapData f = toFloat(record);
+    EXPECT_EQ(f.pose, robot);
+    EXPECT_EQ(f.mapconfig.width, 200u);
+    for (std::size_t i = 0; i < f.cells.size(); ++i)
+        ASSERT_EQ(f.cells[i], record.cells[i] == kCellOccupied ? 1.0f : 0.0f);
+
+    // An odd size: the origin is computed in floating point, half a cell off the cells.
+    GridMap odd(5, 3, 0.1);
+    refreshRelativeMap(record, odd, {}, robot);
+    EXPECT_DOUBLE_EQ(record.mapconfig.origin.x, -0.25);
+    EXPECT_DOUBLE_EQ(record.mapconfig.origin.y, -0.15);
+    EXPECT_EQ(record.cells.size(), 15u);
+}
+
+TEST(RelativeMap, NonsenseSettingsAreReportedAndReplaced) {
+    std::ostringstream console;
+    LocalMapSettings s = checkedLocalMapSettings(0, -3, 0.0, console);
+    EXPECT_EQ(s.width, 200);
+    EXPECT_EQ(s.height, 200);
+    EXPECT_EQ(s.scale, 0.05);
+    EXPECT_EQ(console.str(),
+              "Invalid localmap_width 0: using the default 200\n"
+              "Invalid localmap_height -3: using the default 200\n"
+              "Invalid localmap_scale 0: using the default 0.05\n");
+
+    console.str("");
+    s = checkedLocalMapSettings(100000, 100000, 0.05, console);  // 10^10 cells
+    EXPECT_EQ(s.width, 200);
+    EXPECT_EQ(s.height, 200);
+    EXPECT_EQ(console.str(),
+              "Invalid localmap_width 100000: using the default 200\n"
+              "Invalid localmap_height 100000: using the default 200\n");
+
+    console.str("");
+    s = checkedLocalMapSettings(301, 99, 0.025, console);
+    EXPECT_EQ(s.width, 301);
+    EXPECT_EQ(s.height, 99);
+    EXPECT_EQ(s.scale, 0.025);
+    EXPECT_TRUE(console.str().empty());
+}
+
+}  // namespace
+}  // namespace vostrel
