@@ -10,7 +10,7 @@
 #include "display/window.hpp"
 #include "environment/segment.hpp"
 #include "environment/walls.hpp"
-#include "robot/pose_2d.hpp"
+#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 

@@ -6,7 +6,7 @@
 
 #include "environment/segment.hpp"
 #include "environment/vec2.hpp"
-#include "robot/pose_2d.hpp"
+#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 

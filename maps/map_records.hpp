@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "robot/pose_2d.hpp"
+#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 

@@ -5,7 +5,7 @@
 
 #include "maps/grid_map.hpp"
 #include "maps/map_records.hpp"
-#include "robot/pose_2d.hpp"
+#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 

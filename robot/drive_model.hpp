@@ -1,7 +1,7 @@
 #pragma once
 
 #include "platform/clock.hpp"
-#include "robot/pose_2d.hpp"
+#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 

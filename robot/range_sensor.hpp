@@ -7,7 +7,7 @@
 #include "environment/segment.hpp"
 #include "environment/vec2.hpp"
 #include "platform/c_random.hpp"
-#include "robot/pose_2d.hpp"
+#include "environment/pose_2d.hpp"
 #include "robot/range_data.hpp"
 
 namespace vostrel {

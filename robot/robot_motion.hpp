@@ -6,7 +6,7 @@
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
 #include "robot/drive_model.hpp"
-#include "robot/pose_2d.hpp"
+#include "environment/pose_2d.hpp"
 #include "robot/velocity_command.hpp"
 
 namespace vostrel {
