@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <ostream>
+#include <utility>
 
 #include "environment/error.hpp"
 #include "people/destination_item.hpp"
@@ -133,6 +134,7 @@ void Crowd::updatePerson(Person& p, double dt) {
         return;
     }
     if (isInRouteArea(p)) dropRouteFront(p);
+    repairRoute(p);
     if (hasArrived(p)) {
         p.dwellLeft = p.action.dwell.draw(rng_);
         if (p.dwellLeft == 0.0) beginNextAction(p);
@@ -174,6 +176,16 @@ void Crowd::reportMissingAction(int actionId) {
     reportedActions_.push_back(actionId);
     err_ << "Error: Action " << actionId
          << " is not in the action table; persons keep their current action." << std::endl;
+}
+
+std::int32_t Crowd::addPerson(Person person) {
+    person.id = nextId_++;
+    persons_.push_back(std::move(person));
+    return persons_.back().id;
+}
+
+Person* Crowd::findPerson(std::int32_t id) {
+    return const_cast<Person*>(std::as_const(*this).findPerson(id));
 }
 
 const Person* Crowd::findPerson(std::int32_t id) const {

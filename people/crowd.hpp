@@ -61,6 +61,12 @@ public:
     const std::vector<std::vector<std::int32_t>>& queues() const { return queues_; }
     const std::vector<Entrance>& entrances() const { return entrances_; }
     std::int32_t nextId() const { return nextId_; }
+    // Places a person as it is, with the next id (returned) and without any draw or choice;
+    // for scenarios that start from a given state.
+    std::int32_t addPerson(Person person);
+    // The person with that id, or nullptr; persons are kept in ascending id order.
+    Person* findPerson(std::int32_t id);
+    const Person* findPerson(std::int32_t id) const;
 
     // --- Step phases, in the order step() runs them ------------------------------------------
 
@@ -97,6 +103,11 @@ public:
     void chooseDestination(Person& person);
     Route findRoute(const SubareaList& list, Vec2 p, Vec2 q);
     bool isInRouteArea(const Person& person) const;
+    // Plans a new route to the current target when the person stands outside the network or in
+    // a subarea that does not border the next one of its route; draws nothing.
+    void repairRoute(Person& person);
+    // The point the person is finally heading for.
+    Vec2 finalTarget(const Person& person) const;
 
     // --- Seats and queues --------------------------------------------------------------------
 
@@ -105,8 +116,6 @@ public:
     void leaveQueue(const Person& person);
 
 private:
-    // The person with that id, or nullptr; persons are kept in ascending id order.
-    const Person* findPerson(std::int32_t id) const;
     const Subarea& subarea(int index) const { return subareas_[static_cast<std::size_t>(index)]; }
     // The queue list at a group position, or nullptr when the position names no queue.
     std::vector<std::int32_t>* queueList(int k);

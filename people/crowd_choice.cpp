@@ -82,6 +82,29 @@ void Crowd::chooseDestination(Person& p) {
     if (isInRouteArea(p)) dropRouteFront(p);
 }
 
+void Crowd::repairRoute(Person& p) {
+    if (p.route.empty()) return;
+    const Vec2 position = p.position();
+    const int here = indexAt(subareas_, position.x, position.y);
+    if (here >= 0 && subarea(p.route.front()).isNeighbour(subarea(here).id())) return;
+    // Pushed off its way (into a subarea that does not border the next one, or off the network):
+    // without a border to aim at the person would head for the frame origin, so plan afresh.
+    const Route& route = planner_.find(subareas_, position, finalTarget(p));
+    p.route.assign(route.subareas.begin(), route.subareas.end());
+    if (isInRouteArea(p)) dropRouteFront(p);
+}
+
+Vec2 Crowd::finalTarget(const Person& p) const {
+    const int k = p.action.targetIndex;
+    switch (p.action.kind) {
+        case kExit: return itemAt(environment_.exits, k).position();
+        case kPoint: return itemAt(environment_.points, k).position();
+        case kSeat: return itemAt(environment_.seats, k).position();
+        case kQueue: return queuePlace(p);
+        default: return p.position();
+    }
+}
+
 Route Crowd::findRoute(const SubareaList& list, Vec2 p, Vec2 q) { return planner_.find(list, p, q); }
 
 bool Crowd::isInRouteArea(const Person& p) const {

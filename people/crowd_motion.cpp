@@ -60,9 +60,11 @@ Vec2 Crowd::goalDirection(const Person& p) const {
     if (p.route.empty()) return finalLegVector(p).normalised();
     const Vec2 position = p.position();
     const int here = idAt(subareas_, position.x, position.y);
-    // Off the subarea network there is no border to aim at: head for the target itself.
-    if (here < 0) return finalLegVector(p).normalised();
-    const Segment border = subarea(p.route.front()).borderWith(here);
+    const Subarea& next = subarea(p.route.front());
+    // Off the network, or off the route, there is no border to aim at: head for the target
+    // itself rather than for the frame origin a missing border would give.
+    if (here < 0 || !next.isNeighbour(here)) return finalLegVector(p).normalised();
+    const Segment border = next.borderWith(here);
     const Vec2 g = approachVector(position, border, kBorderMargin);
     return (g.normalised() + lookAhead(p, p.route)).normalised();
 }
