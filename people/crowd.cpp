@@ -207,8 +207,9 @@ const std::vector<std::int32_t>* Crowd::queueList(int k) const {
 }
 
 SeatState* Crowd::seatState(int k) {
-    return k >= 0 && static_cast<std::size_t>(k) < seats_.size() ? &seats_[static_cast<std::size_t>(k)]
-                                                                 : nullptr;
+    return k >= 0 && static_cast<std::size_t>(k) < seats_.size()
+               ? &seats_[static_cast<std::size_t>(k)]
+               : nullptr;
 }
 
 Vec2 Crowd::queueTail(int k) const {

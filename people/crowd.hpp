@@ -26,7 +26,7 @@ namespace vostrel {
 // countdowns. Every random draw comes from the one sequence it is given, in a fixed order, so
 // a seed and a tick sequence reproduce a run exactly.
 class Crowd {
-public:
+  public:
     // A person's id and position one step ahead: what the others react to during a step.
     struct Predicted {
         std::int32_t id;
@@ -115,7 +115,7 @@ public:
     Vec2 queuePlace(const Person& person) const;
     void leaveQueue(const Person& person);
 
-private:
+  private:
     const Subarea& subarea(int index) const { return subareas_[static_cast<std::size_t>(index)]; }
     // The queue list at a group position, or nullptr when the position names no queue.
     std::vector<std::int32_t>* queueList(int k);

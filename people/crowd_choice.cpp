@@ -97,15 +97,22 @@ void Crowd::repairRoute(Person& p) {
 Vec2 Crowd::finalTarget(const Person& p) const {
     const int k = p.action.targetIndex;
     switch (p.action.kind) {
-        case kExit: return itemAt(environment_.exits, k).position();
-        case kPoint: return itemAt(environment_.points, k).position();
-        case kSeat: return itemAt(environment_.seats, k).position();
-        case kQueue: return queuePlace(p);
-        default: return p.position();
+        case kExit:
+            return itemAt(environment_.exits, k).position();
+        case kPoint:
+            return itemAt(environment_.points, k).position();
+        case kSeat:
+            return itemAt(environment_.seats, k).position();
+        case kQueue:
+            return queuePlace(p);
+        default:
+            return p.position();
     }
 }
 
-Route Crowd::findRoute(const SubareaList& list, Vec2 p, Vec2 q) { return planner_.find(list, p, q); }
+Route Crowd::findRoute(const SubareaList& list, Vec2 p, Vec2 q) {
+    return planner_.find(list, p, q);
+}
 
 bool Crowd::isInRouteArea(const Person& p) const {
     const Vec2 position = p.position();

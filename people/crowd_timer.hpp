@@ -9,14 +9,14 @@ namespace vostrel {
 // component, kept across activations), not as long as one crowd: a fresh crowd after a
 // re-activation then catches up on at most one second, as before.
 class CrowdTimer {
-public:
+  public:
     // Seconds of simulated time owed at tick now: 0.1 on the first call, never more than 1.
     // Differences are taken in unsigned 32-bit arithmetic, so the tick may wrap.
     double elapsed(Tick now);
 
     bool started() const { return started_; }
 
-private:
+  private:
     bool started_ = false;
     Tick previous_ = 0;
 };

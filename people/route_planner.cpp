@@ -6,7 +6,9 @@
 namespace vostrel {
 
 namespace {
-double manhattan(Vec2 a, Vec2 b) { return std::abs(a.x - b.x) + std::abs(a.y - b.y); }
+double manhattan(Vec2 a, Vec2 b) {
+    return std::abs(a.x - b.x) + std::abs(a.y - b.y);
+}
 }  // namespace
 
 const Route& RoutePlanner::straight(Vec2 p, Vec2 q) {

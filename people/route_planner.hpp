@@ -12,7 +12,7 @@ namespace vostrel {
 // Keeps its search nodes and open list between calls so that planning does not allocate
 // once the buffers have grown to the size of the subarea list.
 class RoutePlanner {
-public:
+  public:
     // The route from the subarea containing p to the one containing q. A start or goal outside
     // every subarea, a shared subarea or no path at all give a route without subareas whose
     // cost is the straight-line distance from p to q. The result stays valid until the next call.
@@ -21,7 +21,7 @@ public:
     // Free walking speed through a subarea of that density; at or below 0 it is not walked through.
     static double speedAt(double density) { return 1.356 - 0.341 * density; }
 
-private:
+  private:
     struct SearchNode {
         bool open = false;
         bool closed = false;
