@@ -62,7 +62,7 @@ void Crowd::removeLeavers() {
     const double maxX = environment_.walls.maxX();
     const double maxY = environment_.walls.maxY();
     leavers_.clear();
-    // remove_if applies the predicate exactly once per person, in order.
+    // remove_if applies the predicate once per person, so each leaver is noted once.
     const auto gone = std::remove_if(persons_.begin(), persons_.end(), [&](const Person& p) {
         const Vec2 q = p.position();
         // Written so that a NaN coordinate fails and the person goes.
