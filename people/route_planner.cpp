@@ -1,0 +1,92 @@
+#include "people/route_planner.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+namespace vostrel {
+
+namespace {
+double manhattan(Vec2 a, Vec2 b) {
+    return std::abs(a.x - b.x) + std::abs(a.y - b.y);
+}
+}  // namespace
+
+const Route& RoutePlanner::straight(Vec2 p, Vec2 q) {
+    route_.subareas.clear();
+    route_.cost = (q - p).length();
+    return route_;
+}
+
+void RoutePlanner::open(int c, double cost, double estimate, int parent) {
+    SearchNode& n = nodes_[static_cast<std::size_t>(c)];
+    n.open = true;
+    n.cost = cost;
+    n.estimate = estimate;
+    n.parent = parent;
+    // Before the first strictly greater key, so equal keys keep their insertion order.
+    const double key = cost + estimate / 2.0;
+    const auto at = std::find_if(openList_.begin(), openList_.end(), [&](int o) {
+        const SearchNode& on = nodes_[static_cast<std::size_t>(o)];
+        return on.cost + on.estimate / 2.0 > key;
+    });
+    openList_.insert(at, c);
+}
+
+const Route& RoutePlanner::find(const SubareaList& list, Vec2 p, Vec2 q) {
+    const int s = indexAt(list, p.x, p.y);
+    const int g = indexAt(list, q.x, q.y);
+    if (s == g || s < 0 || g < 0) return straight(p, q);
+
+    const auto at = [&](int i) -> const Subarea& { return list[static_cast<std::size_t>(i)]; };
+    const int n = static_cast<int>(list.size());
+    nodes_.assign(list.size(), SearchNode{});
+    openList_.clear();
+
+    const int startId = at(s).id();
+    const double startSpeed = speedAt(at(s).density());
+    for (int c = 0; c < n; ++c) {
+        if (c == s || !at(c).isNeighbour(startId)) continue;
+        if (startSpeed > 0.0) {
+            const Vec2 m = at(c).borderWith(startId).midpoint();
+            open(c, (m - p).length() / startSpeed, manhattan(p, q), s);
+        }
+    }
+    nodes_[static_cast<std::size_t>(s)].closed = true;
+
+    while (!openList_.empty()) {
+        const int a = openList_.front();
+        openList_.erase(openList_.begin());
+        SearchNode& an = nodes_[static_cast<std::size_t>(a)];
+        an.open = false;
+        an.closed = true;
+        const Subarea& area = at(a);
+        const int parentId = at(an.parent).id();
+
+        if (a == g) {
+            an.cost += (area.borderWith(parentId).midpoint() - q).length();
+            route_.subareas.clear();
+            for (int i = a; i != s; i = nodes_[static_cast<std::size_t>(i)].parent)
+                route_.subareas.push_back(i);
+            route_.subareas.push_back(s);
+            std::reverse(route_.subareas.begin(), route_.subareas.end());
+            route_.cost = an.cost;
+            return route_;
+        }
+
+        for (int c = 0; c < n; ++c) {
+            if (c == a) continue;
+            const int cId = at(c).id();
+            const SearchNode& cn = nodes_[static_cast<std::size_t>(c)];
+            if (cn.open || cn.closed || !area.isNeighbour(cId)) continue;
+            const double speed = speedAt(area.density());
+            if (speed > 0.0) {
+                const double w = area.passDistance(parentId, cId);
+                const Vec2 m = area.borderWith(cId).midpoint();
+                open(c, an.cost + w / speed, manhattan(m, q), a);
+            }
+        }
+    }
+    return straight(p, q);
+}
+
+}  // namespace vostrel

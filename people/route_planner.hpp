@@ -1,0 +1,41 @@
+#pragma once
+
+#include <vector>
+
+#include "environment/area_lookup.hpp"
+#include "environment/vec2.hpp"
+#include "people/route.hpp"
+
+namespace vostrel {
+
+// Least-cost search over a subarea graph in which walking slows down with crowd density.
+// Keeps its search nodes and open list between calls so that planning does not allocate
+// once the buffers have grown to the size of the subarea list.
+class RoutePlanner {
+  public:
+    // The route from the subarea containing p to the one containing q. A start or goal outside
+    // every subarea, a shared subarea or no path at all give a route without subareas whose
+    // cost is the straight-line distance from p to q. The result stays valid until the next call.
+    const Route& find(const SubareaList& list, Vec2 p, Vec2 q);
+
+    // Free walking speed through a subarea of that density; at or below 0 it is not walked through.
+    static double speedAt(double density) { return 1.356 - 0.341 * density; }
+
+  private:
+    struct SearchNode {
+        bool open = false;
+        bool closed = false;
+        double cost = 0.0;
+        double estimate = 0.0;
+        int parent = 0;
+    };
+
+    void open(int c, double cost, double estimate, int parent);
+    const Route& straight(Vec2 p, Vec2 q);
+
+    std::vector<SearchNode> nodes_;
+    std::vector<int> openList_;  // ascending by cost + estimate / 2
+    Route route_;
+};
+
+}  // namespace vostrel

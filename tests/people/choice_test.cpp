@@ -1,0 +1,83 @@
+// Route search over subareas and the choice among candidate destinations.
+#include <cmath>
+
+#include "tests/people/people_fixture.hpp"
+
+namespace vostrel::test {
+namespace {
+
+using Path = std::vector<int>;
+
+class Choice : public PeopleTest {
+  protected:
+    void SetUp() override {
+        // 0 1 2 in a row, 3 north of 1, 4 north of 2 but linked to 3 only.
+        areas = {rect(0, 0, 0, 4, 4), rect(1, 4, 0, 8, 4), rect(2, 8, 0, 12, 4),
+                 rect(3, 4, 4, 8, 8), rect(4, 8, 4, 12, 8)};
+        link(areas, 0, 1, {4, 0}, {4, 4});
+        link(areas, 1, 2, {8, 0}, {8, 4});
+        link(areas, 1, 3, {4, 4}, {8, 4});
+        link(areas, 3, 4, {8, 4}, {8, 8});
+    }
+};
+
+TEST_F(Choice, RouteCostsWalkingTimeBetweenBorderMidpointsPlusTheLastLeg) {
+    Crowd& c = build();
+    const Route r = c.findRoute(areas, {1, 1}, {11, 3});
+    EXPECT_EQ(r.subareas, (Path{0, 1, 2}));
+    EXPECT_DOUBLE_EQ(r.cost, std::sqrt(10.0) / 1.356 + 4.0 / 1.356 + std::sqrt(10.0));
+    // Same subarea, goal or start off the network: no subareas, the straight distance.
+    for (const auto& [p, q] : std::vector<std::pair<Vec2, Vec2>>{
+             {{1, 1}, {3, 3}}, {{1, 1}, {20, 1}}, {{-1, 1}, {11, 1}}}) {
+        EXPECT_TRUE(c.findRoute(areas, p, q).subareas.empty());
+        EXPECT_DOUBLE_EQ(c.findRoute(areas, p, q).cost, (q - p).length());
+    }
+    areas[1].setPopulation(64);  // 4 persons per m² are not walked through
+    EXPECT_TRUE(c.findRoute(areas, {1, 1}, {11, 3}).subareas.empty());
+}
+
+TEST(RouteOrder, EqualKeysKeepTheirInsertionOrder) {
+    // Both ways round a 2 x 2 block cost the same; the one seeded first (list order) wins.
+    SubareaList block{rect(0, 0, 0, 4, 4), rect(1, 4, 0, 8, 4), rect(2, 0, 4, 4, 8),
+                      rect(3, 4, 4, 8, 8)};
+    link(block, 0, 1, {4, 0}, {4, 4});
+    link(block, 0, 2, {0, 4}, {4, 4});
+    link(block, 1, 3, {4, 4}, {8, 4});
+    link(block, 2, 3, {4, 4}, {4, 8});
+    RoutePlanner planner;
+    EXPECT_EQ(planner.find(block, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
+    std::swap(block[1], block[2]);
+    EXPECT_EQ(planner.find(block, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
+}
+
+TEST_F(Choice, FreshRouteSkipsTheStartAndAStaleOneIsReplanned) {
+    env.points.add(1, Point(1, 10.0, 6.0, 0.5));
+    Crowd& c = build();
+    Person p = walker({1, 1});
+    c.chooseDestination(p);
+    EXPECT_EQ(p.route, (Path{1, 3, 4}));
+    p.setPosition({10, 1});  // pushed into 2, which does not border 3
+    p.route = {3, 4};
+    EXPECT_EQ(c.goalDirection(p), (Vec2{0, 1}));  // at the point, not at the frame origin
+    c.repairRoute(p);
+    EXPECT_EQ(p.route, (Path{1, 3, 4}));
+}
+
+TEST_F(Choice, FirstCandidateIsTakenAndTiesKeepTheEarlierOne) {
+    env.exits.add(1, Exit(1, Segment::fromPoints({12, 0}, {12, 4})));
+    env.points.add(2, Point(2, 5.0, 5.0, 0.5));
+    for (int i = 0; i < 2; ++i) env.points.add(1, Point(1, 1.0, 1.0, 0.5));
+    Crowd& c = build();
+    Person leaving = walker({1, 1}, {}, act(kExit));
+    CRandom oneDraw = rng;
+    (void)GaussianRandom{}.draw(oneDraw);
+    c.chooseDestination(leaving);
+    EXPECT_EQ(rng.state(), oneDraw.state());  // one noise draw per candidate
+    EXPECT_EQ(leaving.route, (Path{1, 2}));
+    Person standing = walker({1, 1});  // both points cost 0
+    c.chooseDestination(standing);
+    EXPECT_EQ(standing.action.targetIndex, 1);
+}
+
+}  // namespace
+}  // namespace vostrel::test
