@@ -10,7 +10,7 @@
 #include "environment/environment.hpp"
 #include "people/crowd_timer.hpp"
 #include "people/person.hpp"
-#include "people/robot_pose.hpp"
+#include "environment/pose_2d.hpp"
 #include "people/route.hpp"
 #include "people/route_planner.hpp"
 #include "people/seat_state.hpp"
@@ -54,8 +54,8 @@ class Crowd {
 
     std::vector<Person> copyPersons() const { return persons_; }
     const std::vector<Person>& persons() const { return persons_; }
-    std::vector<RobotPose>& robots() { return robots_; }
-    const std::vector<RobotPose>& robots() const { return robots_; }
+    std::vector<Pose2D>& robots() { return robots_; }
+    const std::vector<Pose2D>& robots() const { return robots_; }
     const SubareaList& subareas() const { return subareas_; }
     const std::vector<SeatState>& seats() const { return seats_; }
     const std::vector<std::vector<std::int32_t>>& queues() const { return queues_; }
@@ -136,7 +136,7 @@ class Crowd {
     SubareaList subareas_;
     std::vector<SeatState> seats_;
     std::vector<std::vector<std::int32_t>> queues_;
-    std::vector<RobotPose> robots_;
+    std::vector<Pose2D> robots_;
     std::vector<Entrance> entrances_;
     std::vector<bool> entranceOpen_;  // false for an entrance without a first action
 

@@ -33,7 +33,7 @@ void Crowd::steer(Person& p, std::span<const Predicted> predicted) const {
     Vec2 f = goalDirection(p) + wallForce(position);
     for (const Predicted& q : predicted)
         if (q.id != p.id) f += agentForce(velocity, position, q.position, kPersonStrength);
-    for (const RobotPose& r : robots_)
+    for (const Pose2D& r : robots_)
         f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);
     // Half-way between the old heading and the force; the speed is judged along that heading.
     const Vec2 b = velocity.normalised() + f.normalised();
