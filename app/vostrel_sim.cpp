@@ -1,48 +1,188 @@
-// vostrel-sim: the simulation without an ORB, on a simulated clock; for batch runs and checks.
+// vostrel-sim: the component's simulation without an ORB, on a simulated clock; for batch
+// experiments, benchmarks and tests. Its console output is the component's own.
 #include <CLI/CLI.hpp>
 
+#include <chrono>
+#include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
+#include <thread>
+#include <vector>
 
+#include "app/command_script.hpp"
+#include "app/output_json.hpp"
+#include "component/config_file.hpp"
 #include "component/configuration.hpp"
+#include "component/simulation_run.hpp"
 #include "display/debug_image_writer.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "platform/c_random.hpp"
+#include "platform/clock.hpp"
 
 namespace {
 
-int check(const vostrel::Configuration& config, std::uint32_t seed, bool images) {
-    vostrel::CRandom rng(seed);
-    const vostrel::FieldData field(config.FieldDataFile, rng, std::cerr);
+using namespace vostrel;
+
+struct Options {
+    std::string field;
+    std::vector<std::string> sets;
+    std::string configFile;
+    int cycles = 100;
+    std::uint32_t period = 100;
+    bool realtime = false;
+    std::optional<std::uint32_t> seed;
+    std::vector<double> velocity;
+    std::string commandsFile;
+    std::string outputFile;
+    std::string framesDir;
+    bool window = false;
+    bool check = false;
+    bool noImages = false;
+    bool quiet = false;
+};
+
+int check(const Configuration& config, std::uint32_t seed, bool images) {
+    CRandom rng(seed);
+    const FieldData field(config.FieldDataFile, rng, std::cerr);
     // Activation builds the network from whatever the loader kept, errors or not.
-    vostrel::DebugImageWriter writer;
-    vostrel::buildSpatialNetwork(field.environment(), std::cerr, std::cout,
-                                 images ? &writer : nullptr);
+    DebugImageWriter writer;
+    buildSpatialNetwork(field.environment(), std::cerr, std::cout, images ? &writer : nullptr);
     return field.opened() && field.ok() ? 0 : 1;
+}
+
+// --config first, then every --set in order, then --field.
+bool configure(const Options& o, Configuration& config) {
+    if (!o.configFile.empty() && !readConfigFile(o.configFile, config, std::cerr)) return false;
+    for (const std::string& set : o.sets) {
+        const auto eq = set.find('=');
+        std::string error;
+        if (eq == std::string::npos) {
+            std::cerr << "vostrel-sim: --set " << set << ": expected KEY=VALUE\n";
+            return false;
+        }
+        if (!setParameter(config, set.substr(0, eq), set.substr(eq + 1), error)) {
+            std::cerr << "vostrel-sim: --set " << set << ": " << error << "\n";
+            return false;
+        }
+    }
+    if (!o.field.empty()) config.FieldDataFile = o.field;
+    return true;
+}
+
+int run(const Options& o, const Configuration& config) {
+    CommandScript script;
+    if (!o.commandsFile.empty()) {
+        auto read = readCommandScript(o.commandsFile, std::cerr);
+        if (!read) return 1;
+        script = std::move(*read);
+    }
+    if (!o.velocity.empty()) script[1] = {o.velocity[0], 0.0, o.velocity[1]};
+
+    std::ofstream json;
+    if (!o.outputFile.empty()) {
+        json.open(o.outputFile);
+        if (!json) {
+            std::cerr << "vostrel-sim: cannot write " << o.outputFile << "\n";
+            return 1;
+        }
+    }
+    const std::uint32_t seed = o.seed.value_or(calendarSeed());
+    if (!o.seed) std::cerr << "vostrel-sim: random seed " << seed << " (repeat with --seed)\n";
+
+    std::ofstream nowhere;  // a stream without a buffer swallows everything
+    nowhere.setstate(std::ios::badbit);
+    std::ostream& out = o.quiet ? nowhere : std::cout;
+    std::ostream& err = o.quiet ? nowhere : std::cerr;
+
+    SimulatedClock simulated(0);
+    SteadyClock steady;
+    Clock& tick = o.realtime ? static_cast<Clock&>(steady) : simulated;
+    RunOptions options;
+    options.debugImages = !o.noImages;
+    options.display = o.window || !o.framesDir.empty();
+    options.window.show = o.window;
+    options.window.frameDirectory = o.framesDir;
+
+    SimulationRun sim(tick, steady, out, err, seed, options);
+    sim.activate(config);
+    const auto start = std::chrono::steady_clock::now();
+    for (int cycle = 1; cycle <= o.cycles; ++cycle) {
+        if (o.realtime)
+            std::this_thread::sleep_until(start + std::chrono::milliseconds(o.period) * cycle);
+        else
+            simulated.advance(o.period);
+        std::optional<VelocityCommand> command;
+        if (const auto it = script.find(cycle); it != script.end()) command = it->second;
+        try {
+            sim.execute(config, command);
+        } catch (const std::exception& e) {
+            std::cerr << "vostrel-sim: cycle " << cycle << " stopped the run: " << e.what() << "\n";
+            sim.deactivate();
+            return 2;
+        }
+        if (json.is_open()) json << toJson(sim.outputs()).dump() << '\n';
+    }
+    sim.deactivate();
+    if (!o.framesDir.empty() && !o.quiet)
+        std::cerr << "vostrel-sim: display frames are in " << o.framesDir << "/\n";
+    return 0;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    CLI::App app{"Vostrel headless simulator: runs the robot-and-crowd simulation without an ORB."};
-    vostrel::Configuration config;
-    std::string field;
-    bool checkOnly = false;
-    bool noImages = false;
-    std::uint32_t seed = vostrel::calendarSeed();
-    app.add_option("--field", field, "Environment file (default: the FieldDataFile parameter, " +
-                                         config.FieldDataFile + ")");
-    app.add_flag("--check", checkOnly,
+    std::ios::sync_with_stdio(false);
+    CLI::App app{"vostrel-sim: runs the Vostrel robot-and-crowd simulation headless, without an "
+                 "ORB, on a simulated clock. The console shows what the component prints."};
+    Options o;
+    const Configuration defaults;
+    app.add_option("--field", o.field,
+                   "Environment file (default: the FieldDataFile parameter, " +
+                       defaults.FieldDataFile + ")");
+    app.add_option("--set", o.sets, "Set a parameter, KEY=VALUE; repeatable; any of the 31 "
+                                    "component parameters (e.g. --set simulate_skip=2)");
+    app.add_option("--config", o.configFile,
+                   "Component configuration file with conf.default.KEY: VALUE lines; read "
+                   "before --set")
+        ->check(CLI::ExistingFile);
+    app.add_option("--cycles", o.cycles, "Number of cycles to run")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    app.add_option("--period", o.period,
+                   "Milliseconds per cycle: the simulated clock advances exactly this much")
+        ->capture_default_str()
+        ->check(CLI::Range(1u, 1000000u));
+    app.add_flag("--realtime", o.realtime,
+                 "Run on the real clock, sleeping to the period, instead of the simulated one");
+    app.add_option("--seed", o.seed, "Seed of the random sequence (default: calendar time, "
+                                     "printed so that the run can be repeated)");
+    auto* velocity = app.add_option("--velocity", o.velocity,
+                                    "A constant command VX,VA (m/s, rad/s) sent before the "
+                                    "first cycle")
+                         ->delimiter(',')
+                         ->expected(2);
+    app.add_option("--commands", o.commandsFile,
+                   "Command file: lines CYCLE VX VA; each is delivered as a new sample at "
+                   "that cycle")
+        ->check(CLI::ExistingFile)
+        ->excludes(velocity);
+    app.add_option("--output", o.outputFile,
+                   "Write the five port samples of every cycle as JSON lines to this file");
+    app.add_option("--frames", o.framesDir,
+                   "Write the display image of every cycle as a numbered PNG into this directory");
+    app.add_flag("--window", o.window, "Show the live window when a display is reachable");
+    app.add_flag("--check", o.check,
                  "Load the environment and build its spatial network as activation does, print "
                  "what it prints, and exit: 0 when the file loaded without error, 1 otherwise");
-    app.add_flag("--no-images", noImages,
+    app.add_flag("--no-images", o.noImages,
                  "Do not write the spatial network's debug images (Images/*.png)");
-    app.add_option("--seed", seed, "Seed of the random sequence (default: calendar time)");
+    app.add_flag("--quiet", o.quiet, "Print nothing on the console (for benchmarks)");
     CLI11_PARSE(app, argc, argv);
-    if (!field.empty()) config.FieldDataFile = field;
 
-    if (checkOnly) return check(config, seed, !noImages);
-    std::cerr << "vostrel-sim: nothing to do yet; use --check\n";
-    return 2;
+    Configuration config;
+    if (!configure(o, config)) return 1;
+    if (o.check) return check(config, o.seed.value_or(calendarSeed()), !o.noImages);
+    return run(o, config);
 }

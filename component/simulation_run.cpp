@@ -1,0 +1,218 @@
+#include "component/simulation_run.hpp"
+
+#include <cmath>
+#include <ostream>
+
+#include "display/debug_image_writer.hpp"
+#include "environment/field_data.hpp"
+#include "environment/spatial_network_builder.hpp"
+#include "maps/absolute_map.hpp"
+#include "maps/relative_map.hpp"
+
+namespace vostrel {
+
+namespace {
+
+constexpr const char* kBanner =
+    "------------------------------------------------------------\n"
+    "  Vostrel Component (Ver. 3rd February 2012)\n"
+    "------------------------------------------------------------\n\n";
+constexpr const char* kStartInitialization =
+    "- Start Initialization -------------------------------------\n";
+constexpr const char* kFinishInitialization =
+    "\n- Finish Initialization ------------------------------------\n\n";
+
+RobotPlacement placementOf(const Configuration& c) {
+    return {c.robot_init_x,       c.robot_init_y,       c.robot_init_heading,
+            c.robot_move_error_x, c.robot_move_error_y, c.robot_move_error_heading};
+}
+
+}  // namespace
+
+SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
+                             std::ostream& err, std::uint32_t seed, RunOptions options)
+    : clock_(clock),
+      statsClock_(statsClock),
+      out_(out),
+      err_(err),
+      options_(std::move(options)),
+      rng_(seed) {
+    err_ << kBanner;
+}
+
+SimulationRun::~SimulationRun() = default;
+
+void SimulationRun::activate(const Configuration& config) {
+    err_ << kStartInitialization;
+    stepCount_ = 0;
+    {
+        const FieldData field(config.FieldDataFile, rng_, err_);
+        std::lock_guard lock(crowdLock_);
+        crowd_.reset();
+        environment_ = field.environment();
+        actions_ = field.actionTable();
+        subareas_.clear();
+    }
+    buildNetwork();
+
+    robot_.place(placementOf(config));
+    sensor_ = RangeSensor(config.range_start_position, config.range_end_position,
+                          config.range_max_distance, config.range_far_code,
+                          config.range_data_num, config.range_sensor_x, config.range_sensor_y,
+                          config.range_sensor_heading * kRadiansPerDegree,
+                          config.range_std_deviation);
+    {
+        std::lock_guard lock(crowdLock_);
+        crowd_ = std::make_unique<Crowd>(environment_, actions_, subareas_,
+                                         config.walkingrate_mean,
+                                         config.walkingrate_std_deviation, rng_, err_);
+        crowd_->robots().push_back(robot_.pose());
+    }
+
+    const LocalMapSettings local = checkedLocalMapSettings(
+        config.localmap_width, config.localmap_height, config.localmap_scale, err_);
+    localGrid_ = GridMap(local.width, local.height, local.scale);
+    {
+        std::lock_guard lock(localMapLock_);
+        refreshRelativeMap(localMap_, localGrid_, cycleStamp_, robot_.pose());
+    }
+    {
+        std::lock_guard lock(globalMapLock_);
+        buildAbsoluteMap(globalMap_, environment_.walls, config.globalmap_scale, cycleStamp_, err_);
+    }
+
+    window_.reset();
+    if (options_.display)
+        window_ = openSimulationWindow(environment_.walls, config.show_map_scale, options_.window,
+                                       err_);
+    robot_.startDrive({config.robot_tread, config.robot_acceleration, config.robot_deceleration},
+                      clock_.now(), err_);
+    err_ << kFinishInitialization;
+
+    preRun(config);
+    statistics_ = std::make_unique<CycleStatistics>(statsClock_);
+    statistics_->start(CycleStatistics::kRunSlot);
+}
+
+void SimulationRun::buildNetwork() {
+    if (environment_.entrances.empty()) return;
+    std::unique_ptr<DebugImageWriter> images;
+    if (options_.debugImages) images = std::make_unique<DebugImageWriter>(options_.imageRoot);
+    SubareaList network = buildSpatialNetwork(environment_, err_, out_, images.get());
+    std::lock_guard lock(crowdLock_);
+    subareas_ = std::move(network);
+}
+
+void SimulationRun::preRun(const Configuration& config) {
+    if (config.simulate_skip == 0 || config.simulate_people == 0 || environment_.entrances.empty())
+        return;
+    std::lock_guard lock(crowdLock_);
+    for (int steps = 0;; ++steps) {
+        const auto& persons = crowd_->persons();
+        if (!persons.empty() &&
+            !(config.simulate_skip == 2 && config.following_target_id >= 1 &&
+              persons.back().id != config.following_target_id))
+            break;
+        if (steps == kMaxWarmUpSteps) {
+            // Two persons entering in one step can skip the awaited one for good.
+            err_ << "Warm-up stopped after " << kMaxWarmUpSteps / 10
+                 << " s of simulated time without reaching its goal.\n";
+            break;
+        }
+        crowd_->step(0.1);
+    }
+    for (std::size_t i = 0; i < subareas_.size(); ++i)
+        subareas_[i].setPopulation(crowd_->subareas()[i].population());
+}
+
+void SimulationRun::execute(const Configuration& config,
+                            const std::optional<VelocityCommand>& command) {
+    if (!active()) return;
+    ++stepCount_;
+    out_ << "\n[ STEP " << stepCount_ << " ]\n";
+    statistics_->start(CycleStatistics::kCycleSlot);
+
+    const Pose2D pose = robot_.update(command, clock_.now(), placementOf(config), rng_);
+    crowd_->robots()[0] = pose;
+    localGrid_.update(environment_.walls.all(), pose);
+
+    if (config.simulate_people != 0) {
+        std::lock_guard lock(crowdLock_);
+        crowd_->advanceCrowd(clock_.now(), crowdTimer_);
+        const SubareaList& counted = crowd_->subareas();
+        for (std::size_t i = 0; i < subareas_.size(); ++i)
+            subareas_[i].setPopulation(counted[i].population());
+    }
+
+    cycleStamp_ = stampOf(clock_.now());
+    writeOutputs(config, pose);
+    {
+        std::lock_guard lock(localMapLock_);
+        refreshRelativeMap(localMap_, localGrid_, cycleStamp_, pose);
+    }
+    if (window_) drawDisplay(config);
+    out_ << "Number of persons = " << static_cast<unsigned>(crowd_->persons().size()) << "\n";
+    statistics_->stop(CycleStatistics::kCycleSlot);
+}
+
+void SimulationRun::writeOutputs(const Configuration& config, const Pose2D& pose) {
+    CycleOutputs& o = outputs_;
+    o.robotState = {cycleStamp_, pose};
+    o.robotVelocity = {cycleStamp_, {robot_.speed(), 0.0, robot_.turnRate()}};
+
+    const std::vector<Person>& persons = crowd_->persons();
+    o.persons.tm = cycleStamp_;
+    o.persons.data.resize(persons.size());
+    for (std::size_t i = 0; i < persons.size(); ++i) o.persons.data[i] = persons[i].position();
+
+    o.peopleData.tm = cycleStamp_;
+    o.peopleData.id = -1;
+    o.peopleData.person.resize(persons.size());
+    const double c = std::cos(pose.heading);
+    const double s = std::sin(pose.heading);
+    for (std::size_t i = 0; i < persons.size(); ++i) {
+        const Person& p = persons[i];
+        if (p.id == config.following_target_id) o.peopleData.id = static_cast<std::int32_t>(i);
+        const Vec2 at = toRobotFrame(pose, p.position(), c, s);
+        const Vec2 ahead = toRobotFrame(pose, p.position() + p.velocity(), c, s);
+        o.peopleData.person[i] = {at.x, at.y, 0.0, {ahead.x - at.x, ahead.y - at.y, 0.0}};
+    }
+
+    personPositions_.assign(o.persons.data.begin(), o.persons.data.end());
+    sensor_.scan(pose, environment_.walls.all(), personPositions_, config.range_person_radius,
+                 rng_);
+    o.rangeData.tm = cycleStamp_;
+    err_ << "\n";
+    sensor_.fill(o.rangeData.data);
+    err_ << "\n";
+}
+
+void SimulationRun::drawDisplay(const Configuration& config) {
+    const std::vector<Person>& persons = crowd_->persons();
+    drawData_.resize(persons.size());
+    for (std::size_t i = 0; i < persons.size(); ++i)
+        drawData_[i] = {persons[i].position(), persons[i].velocity(), persons[i].id};
+    DisplayScene scene;
+    scene.rays = sensor_.displayRays();
+    scene.drawRays = config.display_range_data != 0;
+    scene.walls = environment_.walls.all();
+    scene.robots = crowd_->robots();
+    scene.persons = drawData_;
+    scene.followingTargetId = config.following_target_id;
+    window_->displayStep(scene);
+}
+
+void SimulationRun::deactivate() {
+    {
+        std::lock_guard lock(crowdLock_);
+        crowd_.reset();
+    }
+    if (statistics_) {
+        statistics_->stop(CycleStatistics::kRunSlot);
+        statistics_->printSummary(out_);
+    }
+    statistics_.reset();
+    window_.reset();
+}
+
+}  // namespace vostrel

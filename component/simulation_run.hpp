@@ -1,0 +1,129 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <iosfwd>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "component/configuration.hpp"
+#include "component/cycle_outputs.hpp"
+#include "component/cycle_statistics.hpp"
+#include "display/simulation_window.hpp"
+#include "environment/action_table.hpp"
+#include "environment/area_lookup.hpp"
+#include "environment/environment.hpp"
+#include "maps/grid_map.hpp"
+#include "maps/map_records.hpp"
+#include "people/crowd.hpp"
+#include "people/crowd_timer.hpp"
+#include "platform/c_random.hpp"
+#include "platform/clock.hpp"
+#include "robot/range_sensor.hpp"
+#include "robot/robot_motion.hpp"
+#include "robot/velocity_command.hpp"
+
+namespace vostrel {
+
+struct RunOptions {
+    bool debugImages = true;               // write the spatial network's images at activation
+    std::filesystem::path imageRoot = ".";  // their "Images" directory goes here
+    bool display = true;                   // draw the top view every cycle
+    WindowOptions window;                  // show it on screen, write frames
+};
+
+// The whole simulation of one component, free of any middleware: activation builds a run from
+// the configuration, every cycle moves the robot and the crowd and produces the five port
+// samples, deactivation prints the summary. The framework binding and the batch runner both
+// drive it; they own the configuration and hand in the values in force at each call.
+//
+// Threads: every call except the three guarded readers belongs to one thread (the execution
+// context's). The readers may run on any thread at any time; each takes the one lock that
+// guards its data, and nothing ever holds two.
+class SimulationRun {
+public:
+    // Seeds the random sequence and prints the banner. `clock` is the millisecond tick of the
+    // simulation (cycle stamps, crowd time, drive model); `statsClock` measures real cycle cost.
+    SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out, std::ostream& err,
+                  std::uint32_t seed, RunOptions options = {});
+    ~SimulationRun();
+    SimulationRun(const SimulationRun&) = delete;
+    SimulationRun& operator=(const SimulationRun&) = delete;
+
+    void activate(const Configuration& config);
+    // One cycle. `command` is the velocity sample that arrived since the last cycle, if any.
+    // An error of the crowd step leaves the cycle there (it was already reported on the error
+    // stream); the driver decides what follows.
+    void execute(const Configuration& config, const std::optional<VelocityCommand>& command);
+    void deactivate();
+
+    bool active() const { return crowd_ != nullptr; }
+    std::int32_t stepCount() const { return stepCount_; }
+    const CycleOutputs& outputs() const { return outputs_; }
+    const Environment& environment() const { return environment_; }
+    const Crowd* crowd() const { return crowd_.get(); }
+    const Pose2D& robotPose() const { return robot_.pose(); }
+    CRandom& random() { return rng_; }
+
+    // Guarded readers for the services. Each calls f with the data under its lock.
+    template <class F> auto withSubareas(F&& f) const {
+        std::lock_guard lock(crowdLock_);
+        return f(static_cast<const SubareaList&>(subareas_));
+    }
+    template <class F> auto withGlobalMap(F&& f) const {
+        std::lock_guard lock(globalMapLock_);
+        return f(static_cast<const AbsoluteMapData&>(globalMap_));
+    }
+    template <class F> auto withLocalMap(F&& f) const {
+        std::lock_guard lock(localMapLock_);
+        return f(static_cast<const RelativeMapData&>(localMap_));
+    }
+
+    // The simulated time the warm-up may take at most before it gives up waiting.
+    static constexpr int kMaxWarmUpSteps = 6000;  // 600 s of 0.1 s steps
+
+private:
+    void buildNetwork();
+    void preRun(const Configuration& config);
+    void writeOutputs(const Configuration& config, const Pose2D& pose);
+    void drawDisplay(const Configuration& config);
+
+    Clock& clock_;
+    Clock& statsClock_;
+    std::ostream& out_;
+    std::ostream& err_;
+    RunOptions options_;
+    CRandom rng_;
+
+    // Read-only during a run; replaced at activation.
+    Environment environment_;
+    ActionTable actions_;
+
+    // crowdLock_ guards crowd_ and subareas_; the component's list carries the populations the
+    // crowd counted, copied after every advance.
+    mutable std::mutex crowdLock_;
+    std::unique_ptr<Crowd> crowd_;
+    SubareaList subareas_;
+    CrowdTimer crowdTimer_;  // one per component: the previous tick outlives every run
+
+    mutable std::mutex globalMapLock_;
+    AbsoluteMapData globalMap_;
+    mutable std::mutex localMapLock_;
+    RelativeMapData localMap_;
+    GridMap localGrid_{200, 200, 0.05};
+
+    RobotMotion robot_;
+    RangeSensor sensor_;
+    std::unique_ptr<CycleStatistics> statistics_;
+    std::unique_ptr<SimulationWindow> window_;
+
+    std::int32_t stepCount_ = 0;
+    TimeStamp cycleStamp_;
+    CycleOutputs outputs_;
+    std::vector<Vec2> personPositions_;    // scan input, reused
+    std::vector<PersonDrawData> drawData_;  // display input, reused
+};
+
+}  // namespace vostrel
