@@ -106,7 +106,13 @@ int run(const Options& o, const Configuration& config) {
     options.window.frameDirectory = o.framesDir;
 
     SimulationRun sim(tick, steady, out, err, seed, options);
-    sim.activate(config);
+    try {
+        sim.activate(config);
+    } catch (const std::exception& e) {
+        // The crowd's warm-up can fail like any step.
+        std::cerr << "vostrel-sim: activation stopped: " << e.what() << "\n";
+        return 2;
+    }
     const auto start = std::chrono::steady_clock::now();
     for (int cycle = 1; cycle <= o.cycles; ++cycle) {
         if (o.realtime)
