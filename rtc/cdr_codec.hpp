@@ -11,6 +11,15 @@
 #include <string>
 #include <vector>
 
+// The generated Any insertion operators live in the global namespace and are declared
+// after this header; wrapping the value in a global-namespace type lets argument-dependent
+// lookup find them when a port is instantiated.
+template <typename T> struct VostrelRtcAnyArg
+{
+  const T& value;
+  operator const T&() const { return value; }
+};
+
 namespace rtc
 {
 
@@ -64,7 +73,8 @@ template <typename T> bool decodeCdr(const CdrPayload& payload, T& value)
 template <typename T> std::string repositoryId()
 {
   CORBA::Any any;
-  any <<= T();
+  const T sample{};
+  any <<= VostrelRtcAnyArg<T>{sample};
   CORBA::TypeCode_var tc = any.type();
   return static_cast<const char*>(tc->id());
 }

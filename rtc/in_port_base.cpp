@@ -81,8 +81,8 @@ void InPortBase::completeRequest(ConnectorProfile& profile)
 ReturnCode_t InPortBase::publishInterfaces(ConnectorProfile& profile)
 {
   coil::Properties props = rtc::toProperties(profile.properties);
-  if (rtc::toLower(props.getProperty("dataport.dataflow_type", "push")) != "push" ||
-      rtc::toLower(props.getProperty("dataport.interface_type")) != "corba_cdr") {
+  if (rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push"))) != "push" ||
+      rtc::toLower(rtc::trim(props.getProperty("dataport.interface_type"))) != "corba_cdr") {
     return BAD_PARAMETER;
   }
   std::string id = static_cast<const char*>(profile.connector_id);

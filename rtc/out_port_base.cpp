@@ -152,8 +152,8 @@ void OutPortBase::completeRequest(ConnectorProfile& profile)
 ReturnCode_t OutPortBase::publishInterfaces(ConnectorProfile& profile)
 {
   coil::Properties props = rtc::toProperties(profile.properties);
-  if (rtc::toLower(props.getProperty("dataport.dataflow_type", "push")) != "push" ||
-      rtc::toLower(props.getProperty("dataport.interface_type")) != "corba_cdr") {
+  if (rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push"))) != "push" ||
+      rtc::toLower(rtc::trim(props.getProperty("dataport.interface_type"))) != "corba_cdr") {
     return BAD_PARAMETER;
   }
   std::string type = subscriptionOf(props);

@@ -8,7 +8,7 @@ include_guard(GLOBAL)
 find_program(OMNIIDL_EXECUTABLE omniidl REQUIRED)
 find_package(PkgConfig REQUIRED)
 find_package(Threads REQUIRED)
-pkg_check_modules(OMNIORB REQUIRED IMPORTED_TARGET omniORB4 omniDynamic4 omnithread4)
+pkg_check_modules(OMNIORB REQUIRED IMPORTED_TARGET GLOBAL omniORB4 omniDynamic4 omnithread4)
 set(VOSTREL_OMNIORB_IDL_DIR /usr/share/idl/omniORB CACHE PATH "omniORB's standard IDL files")
 
 function(vostrel_add_idl_library name)
