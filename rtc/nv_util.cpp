@@ -42,8 +42,9 @@ CORBA::Object_ptr findObject(const SDOPackage::NVList& list, const std::string& 
       continue;
     }
     CORBA::Object_ptr obj = CORBA::Object::_nil();
+    // Extraction hands us our own reference.
     if (list[i].value >>= CORBA::Any::to_object(obj)) {
-      return CORBA::Object::_duplicate(obj);
+      return obj;
     }
   }
   return CORBA::Object::_nil();

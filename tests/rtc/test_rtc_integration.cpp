@@ -466,3 +466,60 @@ TEST_F(RtcIntegration, SigtermLeavesTheNamingServiceAndPeersClean)
 }
 
 } // namespace
+
+namespace
+{
+
+std::pair<int, std::string> ctl(const std::string& ns, const std::string& args)
+{
+  std::string cmd = std::string(VOSTREL_CTL) + " --ns " + ns + " " + args + " 2>&1";
+  FILE* pipe = ::popen(cmd.c_str(), "r");
+  std::string out;
+  char buf[4096];
+  while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) {
+    out.append(buf, n);
+  }
+  int status = ::pclose(pipe);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+TEST_F(RtcIntegration, CtlListsConnectsActivatesAndConfigures)
+{
+  RTC::RTObject_var tx = start("Ctl0", {"-o", "test.RtcTestPeer.conf.default.mode:send"});
+  RTC::RTObject_var rx = start("Ctl1", {"-o", "test.RtcTestPeer.conf.default.mode:recv"});
+  const std::string ns = ns_->address();
+  const std::string host = rtctest::hostName();
+
+  auto [lsRc, ls] = ctl(ns, "ls");
+  EXPECT_EQ(lsRc, 0) << ls;
+  EXPECT_NE(ls.find(host + ".host_cxt/Ctl0.rtc  INACTIVE"), std::string::npos) << ls;
+
+  auto [cRc, connected] = ctl(ns, "connect Ctl0.out " + host + ".host_cxt/Ctl1.rtc:in subscription_type=new");
+  ASSERT_EQ(cRc, 0) << connected;
+  EXPECT_EQ(connected.size(), 37u) << connected;
+  EXPECT_EQ(ctl(ns, "activate Ctl1").second, "RTC_OK\n");
+  EXPECT_EQ(ctl(ns, "activate " + host + ".host_cxt/Ctl0.rtc").second, "RTC_OK\n");
+  EXPECT_EQ(ctl(ns, "activate Ctl0").second, "PRECONDITION_NOT_MET\n");
+  RtcTest::Probe_var probe = rtctest::probeOf(rx.in());
+  ASSERT_TRUE(rtctest::waitFor([&] { return probe->received() > 2; }, 10s));
+
+  auto [catRc, cat] = ctl(ns, "cat Ctl0");
+  EXPECT_EQ(catRc, 0) << cat;
+  EXPECT_NE(cat.find("  Ctl0.out\n"), std::string::npos) << cat;
+  EXPECT_NE(cat.find("ports : Ctl0.out Ctl1.in"), std::string::npos) << cat;
+  EXPECT_NE(cat.find("dataport.subscription_type = new"), std::string::npos) << cat;
+  EXPECT_NE(cat.find("execution context 0 : ACTIVE, rate 100 Hz, running"), std::string::npos) << cat;
+  EXPECT_NE(cat.find("configuration set default [active]"), std::string::npos) << cat;
+
+  EXPECT_EQ(ctl(ns, "conf set Ctl1 gain 4.5").first, 0);
+  ASSERT_TRUE(rtctest::waitFor([&] { return probe->gain() == 4.5; }, 5s));
+  EXPECT_NE(ctl(ns, "conf get Ctl1").second.find("gain = 4.5\n"), std::string::npos);
+
+  auto [dRc, disc] = ctl(ns, "disconnect Ctl1.in Ctl0.out");
+  EXPECT_EQ(dRc, 0) << disc;
+  EXPECT_NE(disc.find("RTC_OK"), std::string::npos) << disc;
+  EXPECT_EQ(ctl(ns, "deactivate Ctl0").second, "RTC_OK\n");
+  EXPECT_EQ(ctl(ns, "cat NoSuch0").first, 1);
+}
+
+} // namespace
