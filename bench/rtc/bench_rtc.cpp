@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <memory>
 
 namespace
 {
@@ -39,8 +40,10 @@ struct PeerLink
     for (CORBA::ULong i = 0; i < 480; ++i) {
       scan.data[i] = 1.0 + i * 0.01;
     }
-    out.attach(RTC::RTObject::_nil(), "BenchSender0");
-    RTC::PortService_var outRef = out.getPortRef();
+    // Ports need a running ORB, so this one is made after the manager.
+    out = std::make_unique<RTC::OutPort<RTC::TimedDoubleSeq>>("scan", scan);
+    out->attach(RTC::RTObject::_nil(), "BenchSender0");
+    RTC::PortService_var outRef = out->getPortRef();
     RTC::ConnectorProfile prof;
     rtctest::connectPorts({outRef.in(), inPort.in()},
                           {{"dataport.dataflow_type", "push"},
@@ -50,6 +53,7 @@ struct PeerLink
   }
   ~PeerLink()
   {
+    out->detach();
     peer.stop();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
@@ -60,7 +64,7 @@ struct PeerLink
   RTC::RTObject_var comp;
   RtcTest::Probe_var probe;
   RTC::TimedDoubleSeq scan{};
-  RTC::OutPort<RTC::TimedDoubleSeq> out{"scan", scan};
+  std::unique_ptr<RTC::OutPort<RTC::TimedDoubleSeq>> out;
 };
 
 PeerLink& link()
@@ -74,7 +78,7 @@ void BM_WriteScan480ToRemoteInPort(benchmark::State& state)
   PeerLink& l = link();
   for (auto _ : state) {
     l.scan.tm.sec++;
-    if (!l.out.write()) {
+    if (!l.out->write()) {
       state.SkipWithError("write failed");
       break;
     }
