@@ -65,7 +65,13 @@ public:
       stopping_ = true;
     }
     cv_.notify_one();
-    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) {
+    if (!thread_.joinable()) {
+      return;
+    }
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      // The last reference went away in our own publisher thread, which is returning.
+      thread_.detach();
+    } else {
       thread_.join();
     }
   }
