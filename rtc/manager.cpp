@@ -23,9 +23,10 @@ namespace
 {
 Manager* g_manager = nullptr;
 std::mutex g_managerMutex;
-volatile std::sig_atomic_t g_signal = 0;
+// Lock-free, so safe to set from the handler and to read from the worker thread.
+std::atomic<int> g_signal{0};
 
-extern "C" void onTerminateSignal(int sig) { g_signal = sig; }
+extern "C" void onTerminateSignal(int sig) { g_signal.store(sig); }
 
 const char* const kDefaults[] = {
     "corba.nameservers", "localhost",
@@ -479,9 +480,8 @@ void Manager::workerLoop()
       } catch (...) {
       }
     }
-    int sig = g_signal;
+    int sig = g_signal.exchange(0);
     if (sig != 0) {
-      g_signal = 0;
       bool blocking = false;
       {
         std::lock_guard<std::mutex> lock(mutex_);

@@ -523,3 +523,37 @@ TEST_F(RtcIntegration, CtlListsConnectsActivatesAndConfigures)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(RtcIntegration, StartupPreconnectsAndPreactivatesFromConfiguration)
+{
+  RTC::RTObject_var rx = start("Pre1", {"-o", "test.RtcTestPeer.conf.default.mode:recv"});
+  const std::string url = "rtcname://" + ns().address() + "/" + rtctest::hostName() + ".host_cxt/";
+  {
+    std::ofstream conf(logDir_ + "/pre0.conf");
+    conf << "# component configuration file of Pre0\n"
+         << "conf.default.mode: send\n"
+         << "exec_cxt.periodic.rate: 50\n";
+  }
+  RTC::RTObject_var tx =
+      start("Pre0", {"-o", "test.Pre0.config_file:" + logDir_ + "/pre0.conf", "-o",
+                     "manager.components.preconnect:Pre0.out?port=" + url + "Pre1.in&subscription_type=new",
+                     "-o", "manager.components.preactivation:Pre0," + url + "Pre1"});
+  RTC::ExecutionContextService_var txEc = rtctest::ownedContext(tx.in());
+  RTC::ExecutionContextService_var rxEc = rtctest::ownedContext(rx.in());
+  ASSERT_TRUE(rtctest::waitFor([&] { return txEc->get_component_state(tx.in()) == RTC::ACTIVE_STATE; }, 10s));
+  EXPECT_EQ(rxEc->get_component_state(rx.in()), RTC::ACTIVE_STATE);
+  EXPECT_DOUBLE_EQ(txEc->get_rate(), 50.0);
+  RtcTest::Probe_var probe = rtctest::probeOf(rx.in());
+  EXPECT_TRUE(rtctest::waitFor([&] { return probe->received() > 2; }, 10s));
+  RTC::PortService_var in = rtctest::findPort(rx.in(), "in");
+  RTC::ConnectorProfileList_var list = in->get_connector_profiles();
+  ASSERT_EQ(list->length(), 1u);
+  EXPECT_EQ(stringProperty(list[0].properties, "dataport.subscription_type"), "new");
+  RTC::ComponentProfile_var profile = tx->get_component_profile();
+  EXPECT_EQ(stringProperty(profile->properties, "config_file"), logDir_ + "/pre0.conf");
+}
+
+} // namespace
