@@ -557,3 +557,42 @@ TEST_F(RtcIntegration, StartupPreconnectsAndPreactivatesFromConfiguration)
 }
 
 } // namespace
+
+namespace
+{
+
+TEST_F(RtcIntegration, AnotherComponentCanJoinAndBeDrivenByOurContext)
+{
+  RTC::RTObject_var owner = start("Host0");
+  RTC::RTObject_var guest = start("Guest0");
+  RTC::ExecutionContextService_var ec = rtctest::ownedContext(owner.in());
+  RtcTest::Probe_var probe = rtctest::probeOf(guest.in());
+  probe->clearEvents();
+
+  ASSERT_EQ(ec->add_component(guest.in()), RTC::RTC_OK);
+  EXPECT_EQ(ec->add_component(guest.in()), RTC::PRECONDITION_NOT_MET);
+  RTC::ExecutionContextList_var joined = guest->get_participating_contexts();
+  ASSERT_EQ(joined->length(), 1u);
+  EXPECT_EQ(guest->get_context_handle(ec.in()), 1000);
+  EXPECT_TRUE(guest->is_alive(ec.in()));
+  RTC::ExecutionContextProfile_var profile = ec->get_profile();
+  ASSERT_EQ(profile->participants.length(), 1u);
+  EXPECT_TRUE(profile->participants[0]->_is_equivalent(guest.in()));
+  EXPECT_EQ(ec->get_component_state(guest.in()), RTC::INACTIVE_STATE);
+
+  // The host's context drives the guest through its CORBA callbacks.
+  ASSERT_EQ(ec->activate_component(guest.in()), RTC::RTC_OK);
+  ASSERT_TRUE(rtctest::waitFor([&] { return probe->cycles() > 5; }, 5s));
+  EXPECT_EQ(ec->get_component_state(owner.in()), RTC::INACTIVE_STATE);
+  EXPECT_EQ(ec->remove_component(guest.in()), RTC::PRECONDITION_NOT_MET);
+  ASSERT_EQ(ec->deactivate_component(guest.in()), RTC::RTC_OK);
+  EXPECT_EQ(events(probe.in()),
+            (std::vector<std::string>{"onActivated@other", "onExecute@other", "onDeactivated@other"}));
+  ASSERT_EQ(ec->remove_component(guest.in()), RTC::RTC_OK);
+  joined = guest->get_participating_contexts();
+  EXPECT_EQ(joined->length(), 0u);
+  EXPECT_EQ(ec->get_component_state(guest.in()), RTC::CREATED_STATE);
+  EXPECT_EQ(guest->detach_context(1000), RTC::BAD_PARAMETER);
+}
+
+} // namespace
