@@ -24,6 +24,16 @@ protected:
   void SetUp() override { logDir_ = rtctest::makeTempDir(); }
   void TearDown() override
   {
+    // Every peer still running must shut down cleanly on SIGTERM; under the sanitizers
+    // this also catches their reports.
+    for (auto& peer : peers_) {
+      if (peer.pid() > 0) {
+        pid_t pid = peer.pid();
+        int status = peer.stop();
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0)
+            << "peer " << pid << " ended with status " << status << "\n" << allLogs();
+      }
+    }
     peers_.clear();
     ns_.reset();
     std::error_code ec;
@@ -52,6 +62,20 @@ protected:
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
+  }
+
+  std::string allLogs()
+  {
+    std::string out;
+    for (const auto& entry : std::filesystem::directory_iterator(logDir_)) {
+      if (entry.path().extension() == ".log") {
+        std::ifstream in(entry.path());
+        std::stringstream ss;
+        ss << in.rdbuf();
+        out += "--- " + entry.path().filename().string() + "\n" + ss.str();
+      }
+    }
+    return out;
   }
 
   static void setConf(RTC::RTObject_ptr comp, const std::string& name, const std::string& value,
