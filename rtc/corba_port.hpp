@@ -10,45 +10,41 @@
 #include <string>
 #include <vector>
 
-namespace RTC
-{
+namespace RTC {
 
-class CorbaPort : public PortBase
-{
-public:
-  explicit CorbaPort(const char* name);
-  ~CorbaPort() override;
+class CorbaPort : public PortBase {
+  public:
+    explicit CorbaPort(const char* name);
+    ~CorbaPort() override;
 
-  bool registerProvider(const char* instance_name, const char* type_name,
-                        PortableServer::ServantBase& provider);
-  bool registerConsumer(const char* instance_name, const char* type_name,
-                        CorbaConsumerBase& consumer);
-  void detach() override;
+    bool registerProvider(const char* instance_name, const char* type_name,
+                          PortableServer::ServantBase& provider);
+    bool registerConsumer(const char* instance_name, const char* type_name,
+                          CorbaConsumerBase& consumer);
+    void detach() override;
 
-protected:
-  ReturnCode_t publishInterfaces(ConnectorProfile& profile) override;
-  ReturnCode_t subscribeInterfaces(const ConnectorProfile& profile) override;
-  void unsubscribeInterfaces(const ConnectorProfile& profile) override;
+  protected:
+    ReturnCode_t publishInterfaces(ConnectorProfile& profile) override;
+    ReturnCode_t subscribeInterfaces(const ConnectorProfile& profile) override;
+    void unsubscribeInterfaces(const ConnectorProfile& profile) override;
 
-private:
-  struct Provider
-  {
-    std::string instanceName;
-    std::string typeName;
-    std::string ior;
-    PortableServer::ObjectId_var oid;
-  };
-  struct Consumer
-  {
-    std::string instanceName;
-    std::string typeName;
-    CorbaConsumerBase* consumer;
-  };
-  void refreshInterfaces();
+  private:
+    struct Provider {
+        std::string instanceName;
+        std::string typeName;
+        std::string ior;
+        PortableServer::ObjectId_var oid;
+    };
+    struct Consumer {
+        std::string instanceName;
+        std::string typeName;
+        CorbaConsumerBase* consumer;
+    };
+    void refreshInterfaces();
 
-  std::mutex mutex_; // guards providers_ and consumers_
-  std::vector<Provider> providers_;
-  std::vector<Consumer> consumers_;
+    std::mutex mutex_;  // guards providers_ and consumers_
+    std::vector<Provider> providers_;
+    std::vector<Consumer> consumers_;
 };
 
-} // namespace RTC
+}  // namespace RTC

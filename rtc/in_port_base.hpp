@@ -10,42 +10,39 @@
 #include <memory>
 #include <string>
 
-namespace RTC
-{
+namespace RTC {
 
-class InPortBase : public PortBase
-{
-public:
-  InPortBase(const char* name, const std::string& dataType);
-  ~InPortBase() override;
+class InPortBase : public PortBase {
+  public:
+    InPortBase(const char* name, const std::string& dataType);
+    ~InPortBase() override;
 
-  // Port-level options (the "port.inport.<name>" node of the component's properties).
-  void init(const coil::Properties& portProps);
-  bool isNew() const { return buffer_->isNew(); }
-  bool isEmpty() const { return !buffer_->isNew(); }
-  std::size_t unreadCount() const { return buffer_->unread(); }
-  void detach() override;
+    // Port-level options (the "port.inport.<name>" node of the component's properties).
+    void init(const coil::Properties& portProps);
+    bool isNew() const { return buffer_->isNew(); }
+    bool isEmpty() const { return !buffer_->isNew(); }
+    std::size_t unreadCount() const { return buffer_->unread(); }
+    void detach() override;
 
-protected:
-  ReturnCode_t publishInterfaces(ConnectorProfile& profile) override;
-  ReturnCode_t subscribeInterfaces(const ConnectorProfile& profile) override;
-  void unsubscribeInterfaces(const ConnectorProfile& profile) override;
-  void completeRequest(ConnectorProfile& profile) override;
+  protected:
+    ReturnCode_t publishInterfaces(ConnectorProfile& profile) override;
+    ReturnCode_t subscribeInterfaces(const ConnectorProfile& profile) override;
+    void unsubscribeInterfaces(const ConnectorProfile& profile) override;
+    void completeRequest(ConnectorProfile& profile) override;
 
-  std::optional<rtc::CdrPayload> readPayload() { return buffer_->read(); }
+    std::optional<rtc::CdrPayload> readPayload() { return buffer_->read(); }
 
-private:
-  class Sink;
-  struct SinkEntry
-  {
-    Sink* servant;
-    PortableServer::ObjectId_var oid;
-  };
-  void releaseSink(const std::string& id);
+  private:
+    class Sink;
+    struct SinkEntry {
+        Sink* servant;
+        PortableServer::ObjectId_var oid;
+    };
+    void releaseSink(const std::string& id);
 
-  std::shared_ptr<rtc::ReceiveBuffer> buffer_;
-  std::mutex sinksMutex_; // guards sinks_
-  std::map<std::string, SinkEntry> sinks_;
+    std::shared_ptr<rtc::ReceiveBuffer> buffer_;
+    std::mutex sinksMutex_;  // guards sinks_
+    std::map<std::string, SinkEntry> sinks_;
 };
 
-} // namespace RTC
+}  // namespace RTC

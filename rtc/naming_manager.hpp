@@ -12,8 +12,7 @@
 #include <string>
 #include <vector>
 
-namespace rtc
-{
+namespace rtc {
 
 // Expands %n %t %m %v %V %c %i %N %h %M %p %% and ${VAR} / $(VAR) in a name format.
 std::string formatName(const std::string& format, const coil::Properties& props);
@@ -21,30 +20,28 @@ std::string formatName(const std::string& format, const coil::Properties& props)
 CosNaming::Name toCosName(const std::string& path);
 std::string fromCosName(const CosNaming::Name& name);
 
-class NamingManager
-{
-public:
-  NamingManager(CORBA::ORB_ptr orb, std::ostream& log);
+class NamingManager {
+  public:
+    NamingManager(CORBA::ORB_ptr orb, std::ostream& log);
 
-  // "host[:port]" entries, comma separated; the port defaults to 2809.
-  void setServers(const std::string& servers);
-  // Rebinds obj under path in every reachable server, creating contexts on the way.
-  bool bind(const std::string& path, CORBA::Object_ptr obj);
-  void unbind(const std::string& path);
+    // "host[:port]" entries, comma separated; the port defaults to 2809.
+    void setServers(const std::string& servers);
+    // Rebinds obj under path in every reachable server, creating contexts on the way.
+    bool bind(const std::string& path, CORBA::Object_ptr obj);
+    void unbind(const std::string& path);
 
-private:
-  struct Server
-  {
-    std::string address;
-    CosNaming::NamingContext_var root;
-    bool reported = false;
-  };
-  CosNaming::NamingContext_ptr rootOf(Server& server);
+  private:
+    struct Server {
+        std::string address;
+        CosNaming::NamingContext_var root;
+        bool reported = false;
+    };
+    CosNaming::NamingContext_ptr rootOf(Server& server);
 
-  CORBA::ORB_var orb_;
-  std::ostream& log_;
-  std::mutex mutex_; // guards servers_ and log_
-  std::vector<Server> servers_;
+    CORBA::ORB_var orb_;
+    std::ostream& log_;
+    std::mutex mutex_;  // guards servers_ and log_
+    std::vector<Server> servers_;
 };
 
-} // namespace rtc
+}  // namespace rtc

@@ -8,8 +8,7 @@
 #include <optional>
 #include <string>
 
-namespace rtc
-{
+namespace rtc {
 
 void appendString(SDOPackage::NVList& list, const std::string& name, const std::string& value);
 void appendObject(SDOPackage::NVList& list, const std::string& name, CORBA::Object_ptr obj);
@@ -20,4 +19,4 @@ CORBA::Object_ptr findObject(const SDOPackage::NVList& list, const std::string& 
 coil::Properties toProperties(const SDOPackage::NVList& list);
 SDOPackage::NVList toNVList(const coil::Properties& props);
 
-} // namespace rtc
+}  // namespace rtc

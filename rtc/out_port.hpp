@@ -4,23 +4,20 @@
 #include "rtc/cdr_codec.hpp"
 #include "rtc/out_port_base.hpp"
 
-namespace RTC
-{
+namespace RTC {
 
-template <typename DataType> class OutPort : public OutPortBase
-{
-public:
-  OutPort(const char* name, DataType& value)
-      : OutPortBase(name, rtc::repositoryId<DataType>()), value_(value)
-  {
-  }
+template <typename DataType>
+class OutPort : public OutPortBase {
+  public:
+    OutPort(const char* name, DataType& value)
+        : OutPortBase(name, rtc::repositoryId<DataType>()), value_(value) {}
 
-  bool write() { return write(value_); }
-  bool write(const DataType& value) { return writePayload(rtc::encodeCdr(value)); }
-  bool operator<<(const DataType& value) { return write(value); }
+    bool write() { return write(value_); }
+    bool write(const DataType& value) { return writePayload(rtc::encodeCdr(value)); }
+    bool operator<<(const DataType& value) { return write(value); }
 
-private:
-  DataType& value_;
+  private:
+    DataType& value_;
 };
 
-} // namespace RTC
+}  // namespace RTC

@@ -14,33 +14,31 @@
 #include <string>
 #include <vector>
 
-namespace RTC
-{
+namespace RTC {
 
-class OutPortBase : public PortBase
-{
-public:
-  OutPortBase(const char* name, const std::string& dataType);
-  ~OutPortBase() override;
+class OutPortBase : public PortBase {
+  public:
+    OutPortBase(const char* name, const std::string& dataType);
+    ~OutPortBase() override;
 
-  std::size_t connectionCount() const;
-  void detach() override;
+    std::size_t connectionCount() const;
+    void detach() override;
 
-protected:
-  // True if every connection took the sample.
-  bool writePayload(const rtc::CdrPayload& payload);
+  protected:
+    // True if every connection took the sample.
+    bool writePayload(const rtc::CdrPayload& payload);
 
-  ReturnCode_t publishInterfaces(ConnectorProfile& profile) override;
-  ReturnCode_t subscribeInterfaces(const ConnectorProfile& profile) override;
-  void unsubscribeInterfaces(const ConnectorProfile& profile) override;
-  void completeRequest(ConnectorProfile& profile) override;
+    ReturnCode_t publishInterfaces(ConnectorProfile& profile) override;
+    ReturnCode_t subscribeInterfaces(const ConnectorProfile& profile) override;
+    void unsubscribeInterfaces(const ConnectorProfile& profile) override;
+    void completeRequest(ConnectorProfile& profile) override;
 
-private:
-  class Connector;
-  void connectionLost(const std::shared_ptr<Connector>& connector);
+  private:
+    class Connector;
+    void connectionLost(const std::shared_ptr<Connector>& connector);
 
-  mutable std::mutex mutex_; // guards connectors_
-  std::vector<std::shared_ptr<Connector>> connectors_;
+    mutable std::mutex mutex_;  // guards connectors_
+    std::vector<std::shared_ptr<Connector>> connectors_;
 };
 
-} // namespace RTC
+}  // namespace RTC

@@ -4,8 +4,7 @@
 #include <string>
 #include <vector>
 
-namespace rtc
-{
+namespace rtc {
 
 std::string trim(const std::string& s);
 std::string toLower(std::string s);
@@ -15,4 +14,4 @@ bool isYes(const std::string& value);
 // 36-character random textual UUID.
 std::string makeUuid();
 
-} // namespace rtc
+}  // namespace rtc

@@ -14,8 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace rtctest
-{
+namespace rtctest {
 
 int freePort();
 std::string hostName();
@@ -24,40 +23,39 @@ std::string makeTempDir();
 CORBA::ORB_ptr orb();
 bool waitFor(const std::function<bool()>& condition, std::chrono::milliseconds timeout);
 
-class Process
-{
-public:
-  Process() = default;
-  Process(const std::string& path, const std::vector<std::string>& args, const std::string& logFile);
-  ~Process();
-  Process(Process&& other) noexcept;
-  Process& operator=(Process&& other) noexcept;
-  Process(const Process&) = delete;
-  Process& operator=(const Process&) = delete;
+class Process {
+  public:
+    Process() = default;
+    Process(const std::string& path, const std::vector<std::string>& args,
+            const std::string& logFile);
+    ~Process();
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
 
-  pid_t pid() const { return pid_; }
-  bool running();
-  // SIGTERM, then SIGKILL after timeout. Returns the exit status.
-  int stop(std::chrono::milliseconds timeout = std::chrono::seconds(10));
-  void kill9();
+    pid_t pid() const { return pid_; }
+    bool running();
+    // SIGTERM, then SIGKILL after timeout. Returns the exit status.
+    int stop(std::chrono::milliseconds timeout = std::chrono::seconds(10));
+    void kill9();
 
-private:
-  pid_t pid_ = -1;
+  private:
+    pid_t pid_ = -1;
 };
 
-class NameServer
-{
-public:
-  NameServer();
-  ~NameServer();
-  int port() const { return port_; }
-  std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
-  CosNaming::NamingContext_ptr root();
+class NameServer {
+  public:
+    NameServer();
+    ~NameServer();
+    int port() const { return port_; }
+    std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
+    CosNaming::NamingContext_ptr root();
 
-private:
-  int port_;
-  std::string dir_;
-  Process process_;
+  private:
+    int port_;
+    std::string dir_;
+    Process process_;
 };
 
 // A peer component process: rtc_test_peer with the given instance name and options.
@@ -74,4 +72,4 @@ RTC::ReturnCode_t connectPorts(const std::vector<RTC::PortService_ptr>& ports,
                                const std::vector<std::pair<std::string, std::string>>& props,
                                RTC::ConnectorProfile& out);
 
-} // namespace rtctest
+}  // namespace rtctest
