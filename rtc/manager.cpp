@@ -482,6 +482,7 @@ void Manager::workerLoop() {
             } catch (...) {
             }
         }
+        retryNaming();
         int sig = g_signal.exchange(0);
         if (sig != 0) {
             bool blocking = false;
@@ -500,6 +501,31 @@ void Manager::workerLoop() {
             }
         }
     }
+}
+
+void Manager::retryNaming() {
+    if (!naming_ || !rtc::isYes(config_.getProperty("naming.update.enable", "YES"))) {
+        return;
+    }
+    auto now = std::chrono::steady_clock::now();
+    double interval =
+        std::strtod(config_.getProperty("naming.update.interval", "10.0").c_str(), nullptr);
+    if (now - lastNamingRetry_ < std::chrono::duration<double>(interval > 0 ? interval : 10.0)) {
+        return;
+    }
+    lastNamingRetry_ = now;
+    std::vector<std::pair<std::string, CORBA::Object_var>> bindings;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        for (const auto& e : components_) {
+            if (!e.exited) {
+                for (const auto& n : e.names) {
+                    bindings.emplace_back(n, CORBA::Object_var(e.comp->getObjRef()));
+                }
+            }
+        }
+    }
+    naming_->retryUnreachable(bindings);
 }
 
 void Manager::exitComponents() {

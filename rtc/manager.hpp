@@ -7,6 +7,7 @@
 
 #include <omniORB4/CORBA.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -97,6 +98,9 @@ class Manager {
     void initORB(const std::vector<std::string>& orbArgs);
     void workerLoop();
     void exitComponents();
+    // Binds the names in naming services that were unreachable so far
+    // (every naming.update.interval seconds).
+    void retryNaming();
     void preconnect();
     void preactivate();
     std::string nextInstanceName(const std::string& typeName);
@@ -120,6 +124,7 @@ class Manager {
     std::deque<std::function<void()>> tasks_;
     bool stopWorker_ = false;
     std::thread worker_;
+    std::chrono::steady_clock::time_point lastNamingRetry_ = std::chrono::steady_clock::now();
 };
 
 }  // namespace RTC

@@ -133,6 +133,42 @@ CosNaming::NamingContext_ptr NamingManager::rootOf(Server& server) {
     return CosNaming::NamingContext::_duplicate(server.root.in());
 }
 
+bool NamingManager::bindIn(Server& server, const CosNaming::Name& name, const std::string& path,
+                           CORBA::Object_ptr obj) {
+    CosNaming::NamingContext_var ctx = rootOf(server);
+    if (CORBA::is_nil(ctx.in())) {
+        return false;
+    }
+    try {
+        for (CORBA::ULong i = 0; i + 1 < name.length(); ++i) {
+            CosNaming::Name sub;
+            sub.length(1);
+            sub[0] = name[i];
+            CosNaming::NamingContext_var next;
+            try {
+                CORBA::Object_var o = ctx->resolve(sub);
+                next = CosNaming::NamingContext::_narrow(o.in());
+            } catch (const CosNaming::NamingContext::NotFound&) {
+                next = ctx->bind_new_context(sub);
+            }
+            ctx = next._retn();
+        }
+        CosNaming::Name last;
+        last.length(1);
+        last[0] = name[name.length() - 1];
+        ctx->rebind(last, obj);
+        return true;
+    } catch (const CORBA::Exception&) {
+        if (!server.reported) {
+            server.reported = true;
+            log_ << "naming service at " << server.address << " refused to bind " << path
+                 << std::endl;
+        }
+        server.root = CosNaming::NamingContext::_nil();
+        return false;
+    }
+}
+
 bool NamingManager::bind(const std::string& path, CORBA::Object_ptr obj) {
     CosNaming::Name name = toCosName(path);
     if (name.length() == 0) {
@@ -141,39 +177,32 @@ bool NamingManager::bind(const std::string& path, CORBA::Object_ptr obj) {
     std::lock_guard<std::mutex> lock(mutex_);
     bool any = false;
     for (auto& server : servers_) {
-        CosNaming::NamingContext_var ctx = rootOf(server);
-        if (CORBA::is_nil(ctx.in())) {
-            continue;
-        }
-        try {
-            for (CORBA::ULong i = 0; i + 1 < name.length(); ++i) {
-                CosNaming::Name sub;
-                sub.length(1);
-                sub[0] = name[i];
-                CosNaming::NamingContext_var next;
-                try {
-                    CORBA::Object_var o = ctx->resolve(sub);
-                    next = CosNaming::NamingContext::_narrow(o.in());
-                } catch (const CosNaming::NamingContext::NotFound&) {
-                    next = ctx->bind_new_context(sub);
-                }
-                ctx = next._retn();
-            }
-            CosNaming::Name last;
-            last.length(1);
-            last[0] = name[name.length() - 1];
-            ctx->rebind(last, obj);
-            any = true;
-        } catch (const CORBA::Exception&) {
-            if (!server.reported) {
-                server.reported = true;
-                log_ << "naming service at " << server.address << " refused to bind " << path
-                     << std::endl;
-            }
-            server.root = CosNaming::NamingContext::_nil();
-        }
+        any = bindIn(server, name, path, obj) || any;
     }
     return any;
+}
+
+void NamingManager::retryUnreachable(
+    const std::vector<std::pair<std::string, CORBA::Object_var>>& bindings) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    for (auto& server : servers_) {
+        if (!CORBA::is_nil(server.root.in())) {
+            continue;
+        }
+        CosNaming::NamingContext_var root = rootOf(server);
+        if (CORBA::is_nil(root.in())) {
+            continue;
+        }
+        bool all = true;
+        for (const auto& [path, obj] : bindings) {
+            all = bindIn(server, toCosName(path), path, obj.in()) && all;
+        }
+        if (all) {
+            server.reported = false;
+            log_ << "naming service at " << server.address << " is reachable; names bound"
+                 << std::endl;
+        }
+    }
 }
 
 void NamingManager::unbind(const std::string& path) {

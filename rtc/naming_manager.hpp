@@ -29,6 +29,9 @@ class NamingManager {
     // Rebinds obj under path in every reachable server, creating contexts on the way.
     bool bind(const std::string& path, CORBA::Object_ptr obj);
     void unbind(const std::string& path);
+    // Tries the servers that could not be reached so far; one that answers now gets every
+    // binding. Called periodically by the manager.
+    void retryUnreachable(const std::vector<std::pair<std::string, CORBA::Object_var>>& bindings);
 
   private:
     struct Server {
@@ -37,6 +40,8 @@ class NamingManager {
         bool reported = false;
     };
     CosNaming::NamingContext_ptr rootOf(Server& server);
+    bool bindIn(Server& server, const CosNaming::Name& name, const std::string& path,
+                CORBA::Object_ptr obj);
 
     CORBA::ORB_var orb_;
     std::ostream& log_;

@@ -140,6 +140,9 @@ class RTObject_impl : public virtual POA_OpenRTM::DataFlowComponent {
     std::atomic<bool> exiting_{false};
 };
 
+// The name component code uses for "some component".
+using RtcBase = RTObject_impl;
+
 class DataFlowComponentBase : public RTObject_impl {
   public:
     explicit DataFlowComponentBase(Manager* manager) : RTObject_impl(manager) {}

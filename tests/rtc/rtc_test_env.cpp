@@ -105,7 +105,8 @@ Process::~Process() {
     }
 }
 
-Process::Process(Process&& other) noexcept : pid_(other.pid_) {
+Process::Process(Process&& other) noexcept
+    : pid_(other.pid_), reaped_(other.reaped_), status_(other.status_) {
     other.pid_ = -1;
 }
 
@@ -115,22 +116,31 @@ Process& Process::operator=(Process&& other) noexcept {
             stop();
         }
         pid_ = other.pid_;
+        reaped_ = other.reaped_;
+        status_ = other.status_;
         other.pid_ = -1;
     }
     return *this;
 }
 
 bool Process::running() {
-    if (pid_ <= 0) {
+    if (pid_ <= 0 || reaped_) {
         return false;
     }
-    int status = 0;
-    return ::waitpid(pid_, &status, WNOHANG) == 0;
+    if (::waitpid(pid_, &status_, WNOHANG) == 0) {
+        return true;
+    }
+    reaped_ = true;
+    return false;
 }
 
 int Process::stop(std::chrono::milliseconds timeout) {
     if (pid_ <= 0) {
         return -1;
+    }
+    if (reaped_) {
+        pid_ = -1;
+        return status_;
     }
     ::kill(pid_, SIGTERM);
     int status = 0;
@@ -148,7 +158,7 @@ int Process::stop(std::chrono::milliseconds timeout) {
 }
 
 void Process::kill9() {
-    if (pid_ > 0) {
+    if (pid_ > 0 && !reaped_) {
         ::kill(pid_, SIGKILL);
         int status = 0;
         ::waitpid(pid_, &status, 0);
@@ -156,11 +166,13 @@ void Process::kill9() {
     }
 }
 
-NameServer::NameServer() : port_(freePort()), dir_(makeTempDir()) {
-    std::string port = std::to_string(port_);
+NameServer::NameServer() : NameServer(freePort()) {}
+
+NameServer::NameServer(int port) : port_(port), dir_(makeTempDir()) {
+    std::string text = std::to_string(port_);
     process_ =
         Process("/usr/bin/omniNames",
-                {"-start", port, "-datadir", dir_, "-ORBendPoint", "giop:tcp:127.0.0.1:" + port},
+                {"-start", text, "-datadir", dir_, "-ORBendPoint", "giop:tcp:127.0.0.1:" + text},
                 dir_ + "/omniNames.log");
     bool up = waitFor(
         [this] {
@@ -186,16 +198,20 @@ CosNaming::NamingContext_ptr NameServer::root() {
     return CosNaming::NamingContext::_narrow(obj.in());
 }
 
-Process startPeer(const NameServer* ns, const std::string& instance,
-                  const std::vector<std::string>& extraOptions, const std::string& logDir) {
+Process startPeerAt(const std::string& nsAddress, const std::string& instance,
+                    const std::vector<std::string>& extraOptions, const std::string& logDir) {
     std::vector<std::string> args{"--instance", instance,
                                   "-o",         "corba.endpoints:127.0.0.1:",
-                                  "-o",         "exec_cxt.periodic.rate:100"};
-    args.push_back("-o");
-    args.push_back(std::string("corba.nameservers:") +
-                   (ns != nullptr ? ns->address() : "127.0.0.1:" + std::to_string(freePort())));
+                                  "-o",         "exec_cxt.periodic.rate:100",
+                                  "-o",         "corba.nameservers:" + nsAddress};
     args.insert(args.end(), extraOptions.begin(), extraOptions.end());
     return Process(RTC_TEST_PEER, args, logDir + "/" + instance + ".log");
+}
+
+Process startPeer(const NameServer* ns, const std::string& instance,
+                  const std::vector<std::string>& extraOptions, const std::string& logDir) {
+    return startPeerAt(ns != nullptr ? ns->address() : "127.0.0.1:" + std::to_string(freePort()),
+                       instance, extraOptions, logDir);
 }
 
 RTC::RTObject_ptr resolveComponent(NameServer& ns, const std::string& instance,

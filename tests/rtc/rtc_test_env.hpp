@@ -42,11 +42,14 @@ class Process {
 
   private:
     pid_t pid_ = -1;
+    bool reaped_ = false;  // running() collected the exit status already
+    int status_ = 0;
 };
 
 class NameServer {
   public:
     NameServer();
+    explicit NameServer(int port);
     ~NameServer();
     int port() const { return port_; }
     std::string address() const { return "127.0.0.1:" + std::to_string(port_); }
@@ -58,7 +61,11 @@ class NameServer {
     Process process_;
 };
 
-// A peer component process: rtc_test_peer with the given instance name and options.
+// A peer component process: rtc_test_peer with the given instance name and options,
+// using the naming service at nsAddress.
+Process startPeerAt(const std::string& nsAddress, const std::string& instance,
+                    const std::vector<std::string>& extraOptions, const std::string& logDir);
+// The same with ns's address, or an address where nothing listens when ns is null.
 Process startPeer(const NameServer* ns, const std::string& instance,
                   const std::vector<std::string>& extraOptions, const std::string& logDir);
 

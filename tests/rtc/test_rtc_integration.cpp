@@ -1,6 +1,7 @@
 // Integration: peer processes built on the runtime, found through a naming service the
 // test starts itself, driven the way tools and peers drive components.
 
+#include "rtc/naming_manager.hpp"
 #include "tests/rtc/rtc_test_env.hpp"
 
 #include <gtest/gtest.h>
@@ -604,6 +605,37 @@ TEST_F(RtcIntegration, AnotherComponentCanJoinAndBeDrivenByOurContext) {
     EXPECT_EQ(joined->length(), 0u);
     EXPECT_EQ(ec->get_component_state(guest.in()), RTC::CREATED_STATE);
     EXPECT_EQ(guest->detach_context(1000), RTC::BAD_PARAMETER);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(RtcIntegration, BindsItsNameOnceANamingServiceAppearsLater) {
+    int port = rtctest::freePort();
+    peers_.push_back(rtctest::startPeerAt("127.0.0.1:" + std::to_string(port), "Late0",
+                                          {"-o", "naming.update.interval:0.2"}, logDir_));
+    ASSERT_TRUE(rtctest::waitFor(
+        [&] { return log("Late0").find("is not reachable") != std::string::npos; }, 10s));
+    ns_ = std::make_unique<rtctest::NameServer>(port);
+    RTC::RTObject_var comp = rtctest::resolveComponent(*ns_, "Late0");
+    ASSERT_FALSE(CORBA::is_nil(comp.in()));
+    CORBA::String_var id = comp->get_sdo_id();
+    EXPECT_STREQ(id.in(), "Late0");
+    EXPECT_NE(log("Late0").find("is reachable; names bound"), std::string::npos);
+}
+
+TEST_F(RtcIntegration, ExitFromAToolEndsTheProcessCleanly) {
+    RTC::RTObject_var comp = start("Bye0");
+    RTC::ExecutionContextService_var ec = rtctest::ownedContext(comp.in());
+    ASSERT_EQ(ec->activate_component(comp.in()), RTC::RTC_OK);
+    EXPECT_EQ(comp->finalize(), RTC::PRECONDITION_NOT_MET);
+    EXPECT_EQ(comp->exit(), RTC::RTC_OK);
+    // The last component gone, the process ends by itself and leaves no name behind.
+    ASSERT_TRUE(rtctest::waitFor([&] { return !peers_.back().running(); }, 10s));
+    CosNaming::NamingContext_var root = ns().root();
+    CosNaming::Name name = rtc::toCosName(rtctest::hostName() + ".host_cxt/Bye0.rtc");
+    EXPECT_THROW(CORBA::Object_var(root->resolve(name)), CosNaming::NamingContext::NotFound);
 }
 
 }  // namespace
