@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  libomniorb4-dev omniidl omniorb-nameserver omniorb libomnithread4-dev
+  libomniorb4-dev omniidl omniorb-idl omniorb-nameserver omniorb libomnithread4-dev
   libcgal-dev libgmp-dev libmpfr-dev libboost-dev
   libopencv-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev

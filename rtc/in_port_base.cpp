@@ -1,0 +1,154 @@
+#include "rtc/in_port_base.hpp"
+
+#include "rtc/manager.hpp"
+#include "rtc/nv_util.hpp"
+#include "rtc/string_util.hpp"
+
+#include <atomic>
+#include <vector>
+
+namespace RTC {
+
+namespace {
+const char* const kEndianKey = "dataport.serializer.cdr.endian";
+
+// "little" (also when absent), "big", or nothing for a value we cannot honour.
+std::optional<bool> littleEndianFrom(const coil::Properties& props) {
+    const std::string& value = props.getProperty(kEndianKey);
+    if (value.empty()) {
+        return true;
+    }
+    auto tokens = rtc::split(value, ',');
+    std::string first = tokens.empty() ? "little" : rtc::toLower(tokens.front());
+    if (first == "little") {
+        return true;
+    }
+    if (first == "big") {
+        return false;
+    }
+    return std::nullopt;
+}
+}  // namespace
+
+class InPortBase::Sink : public virtual POA_OpenRTM::InPortCdr {
+  public:
+    explicit Sink(std::shared_ptr<rtc::ReceiveBuffer> buffer) : buffer_(std::move(buffer)) {}
+    void setLittleEndian(bool little) { little_ = little; }
+
+    OpenRTM::PortStatus put(const OpenRTM::CdrData& data) override {
+        rtc::CdrPayload payload(data.get_buffer(), data.length(), little_);
+        return buffer_->put(std::move(payload)) == rtc::ReceiveBuffer::PutResult::Ok
+                   ? OpenRTM::PORT_OK
+                   : OpenRTM::BUFFER_FULL;
+    }
+
+  private:
+    std::shared_ptr<rtc::ReceiveBuffer> buffer_;
+    std::atomic<bool> little_{true};
+};
+
+InPortBase::InPortBase(const char* name, const std::string& dataType)
+    : PortBase(name), buffer_(std::make_shared<rtc::ReceiveBuffer>()) {
+    addProperty("port.port_type", "DataInPort");
+    addProperty("dataport.data_type", dataType);
+    addProperty("dataport.subscription_type", "Any");
+    addProperty("dataport.dataflow_type", "push");
+    addProperty("dataport.interface_type", "corba_cdr");
+}
+
+InPortBase::~InPortBase() = default;
+
+void InPortBase::init(const coil::Properties& portProps) {
+    if (const coil::Properties* buffer = portProps.findNode("buffer")) {
+        buffer_->configure(*buffer);
+    }
+}
+
+void InPortBase::completeRequest(ConnectorProfile& profile) {
+    if (!rtc::findString(profile.properties, kEndianKey)) {
+        rtc::appendString(profile.properties, kEndianKey, "little,big");
+    }
+}
+
+ReturnCode_t InPortBase::publishInterfaces(ConnectorProfile& profile) {
+    coil::Properties props = rtc::toProperties(profile.properties);
+    if (rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push"))) != "push" ||
+        rtc::toLower(rtc::trim(props.getProperty("dataport.interface_type"))) != "corba_cdr") {
+        return BAD_PARAMETER;
+    }
+    std::string id = static_cast<const char*>(profile.connector_id);
+    releaseSink(id);
+
+    auto* sink = new Sink(buffer_);
+    sink->setLittleEndian(littleEndianFrom(props).value_or(true));
+    PortableServer::POA_var poa = Manager::instance().getPOA();
+    PortableServer::ObjectId_var oid = poa->activate_object(sink);
+    sink->_remove_ref();  // the POA owns it now
+    CORBA::Object_var obj = poa->id_to_reference(oid.in());
+    CORBA::ORB_var orb = Manager::instance().getORB();
+    CORBA::String_var ior = orb->object_to_string(obj.in());
+    rtc::appendString(profile.properties, "dataport.corba_cdr.inport_ior", ior.in());
+    rtc::appendObject(profile.properties, "dataport.corba_cdr.inport_ref", obj.in());
+
+    std::lock_guard<std::mutex> lock(sinksMutex_);
+    sinks_[id] = SinkEntry{sink, oid._retn()};
+    return RTC_OK;
+}
+
+ReturnCode_t InPortBase::subscribeInterfaces(const ConnectorProfile& profile) {
+    coil::Properties props = rtc::toProperties(profile.properties);
+    auto little = littleEndianFrom(props);
+    if (!little) {
+        return UNSUPPORTED;
+    }
+    if (const coil::Properties* buffer = props.findNode("dataport.buffer")) {
+        buffer_->configure(*buffer);
+    }
+    if (const coil::Properties* buffer = props.findNode("dataport.inport.buffer")) {
+        buffer_->configure(*buffer);
+    }
+    std::lock_guard<std::mutex> lock(sinksMutex_);
+    auto it = sinks_.find(static_cast<const char*>(profile.connector_id));
+    if (it != sinks_.end()) {
+        it->second.servant->setLittleEndian(*little);
+    }
+    return RTC_OK;
+}
+
+void InPortBase::unsubscribeInterfaces(const ConnectorProfile& profile) {
+    releaseSink(static_cast<const char*>(profile.connector_id));
+}
+
+void InPortBase::releaseSink(const std::string& id) {
+    PortableServer::ObjectId_var oid;
+    {
+        std::lock_guard<std::mutex> lock(sinksMutex_);
+        auto it = sinks_.find(id);
+        if (it == sinks_.end()) {
+            return;
+        }
+        oid = it->second.oid._retn();
+        sinks_.erase(it);
+    }
+    try {
+        PortableServer::POA_var poa = Manager::instance().getPOA();
+        poa->deactivate_object(oid.in());
+    } catch (const CORBA::Exception&) {
+    }
+}
+
+void InPortBase::detach() {
+    PortBase::detach();
+    std::vector<std::string> ids;
+    {
+        std::lock_guard<std::mutex> lock(sinksMutex_);
+        for (const auto& entry : sinks_) {
+            ids.push_back(entry.first);
+        }
+    }
+    for (const auto& id : ids) {
+        releaseSink(id);
+    }
+}
+
+}  // namespace RTC

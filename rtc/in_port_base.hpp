@@ -1,0 +1,48 @@
+#pragma once
+// Receiving side of a data port: serves one OpenRTM::InPortCdr object per push
+// connection; every connection feeds the port's one receive buffer.
+
+#include "rtc/idl/DataPort.hh"
+#include "rtc/port_base.hpp"
+#include "rtc/receive_buffer.hpp"
+
+#include <map>
+#include <memory>
+#include <string>
+
+namespace RTC {
+
+class InPortBase : public PortBase {
+  public:
+    InPortBase(const char* name, const std::string& dataType);
+    ~InPortBase() override;
+
+    // Port-level options (the "port.inport.<name>" node of the component's properties).
+    void init(const coil::Properties& portProps);
+    bool isNew() const { return buffer_->isNew(); }
+    bool isEmpty() const { return !buffer_->isNew(); }
+    std::size_t unreadCount() const { return buffer_->unread(); }
+    void detach() override;
+
+  protected:
+    ReturnCode_t publishInterfaces(ConnectorProfile& profile) override;
+    ReturnCode_t subscribeInterfaces(const ConnectorProfile& profile) override;
+    void unsubscribeInterfaces(const ConnectorProfile& profile) override;
+    void completeRequest(ConnectorProfile& profile) override;
+
+    std::optional<rtc::CdrPayload> readPayload() { return buffer_->read(); }
+
+  private:
+    class Sink;
+    struct SinkEntry {
+        Sink* servant;
+        PortableServer::ObjectId_var oid;
+    };
+    void releaseSink(const std::string& id);
+
+    std::shared_ptr<rtc::ReceiveBuffer> buffer_;
+    std::mutex sinksMutex_;  // guards sinks_
+    std::map<std::string, SinkEntry> sinks_;
+};
+
+}  // namespace RTC

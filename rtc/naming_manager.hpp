@@ -1,0 +1,52 @@
+#pragma once
+// Binding components in CORBA naming services. A server that cannot be reached is
+// reported once and skipped: the component runs without it.
+
+#include "rtc/properties.hpp"
+
+#include <omniORB4/CORBA.h>
+#include <omniORB4/Naming.hh>
+
+#include <iosfwd>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace rtc {
+
+// Expands %n %t %m %v %V %c %i %N %h %M %p %% and ${VAR} / $(VAR) in a name format.
+std::string formatName(const std::string& format, const coil::Properties& props);
+// "a.host_cxt/B0.rtc" -> {a, host_cxt}, {B0, rtc}; the kind follows the last dot.
+CosNaming::Name toCosName(const std::string& path);
+std::string fromCosName(const CosNaming::Name& name);
+
+class NamingManager {
+  public:
+    NamingManager(CORBA::ORB_ptr orb, std::ostream& log);
+
+    // "host[:port]" entries, comma separated; the port defaults to 2809.
+    void setServers(const std::string& servers);
+    // Rebinds obj under path in every reachable server, creating contexts on the way.
+    bool bind(const std::string& path, CORBA::Object_ptr obj);
+    void unbind(const std::string& path);
+    // Tries the servers that could not be reached so far; one that answers now gets every
+    // binding. Called periodically by the manager.
+    void retryUnreachable(const std::vector<std::pair<std::string, CORBA::Object_var>>& bindings);
+
+  private:
+    struct Server {
+        std::string address;
+        CosNaming::NamingContext_var root;
+        bool reported = false;
+    };
+    CosNaming::NamingContext_ptr rootOf(Server& server);
+    bool bindIn(Server& server, const CosNaming::Name& name, const std::string& path,
+                CORBA::Object_ptr obj);
+
+    CORBA::ORB_var orb_;
+    std::ostream& log_;
+    std::mutex mutex_;  // guards servers_ and log_
+    std::vector<Server> servers_;
+};
+
+}  // namespace rtc
