@@ -81,6 +81,7 @@ public:
     }
     ~Component() {
         process_.stop();
+        servicePorts_.clear();
         std::error_code ec;
         std::filesystem::remove_all(dir_, ec);
     }
@@ -149,7 +150,7 @@ bool nextSample(RTC::InPort<T>& port, T& value, std::chrono::milliseconds timeou
 }
 
 TEST(VostrelComponent, PortsCarryTheRobotTheScanAndThePersons) {
-    Component c;
+    manager();  // our ports need the ORB; they outlive the component process (declared first)
     IIS::TimedPose2D state{};
     IIS::TimedVelocity2D velocity{}, command{};
     SensorRTC::LaserRangeSensor::idl::TimedMeasuredData range{};
@@ -165,6 +166,7 @@ TEST(VostrelComponent, PortsCarryTheRobotTheScanAndThePersons) {
     auto peopleIn =
         standalone(new RTC::InPort<MRFC::TimedPeopleTrackingData>("people", people), "Probe0");
     auto commandOut = standalone(new RTC::OutPort<IIS::TimedVelocity2D>("cmd", command), "Probe0");
+    Component c;
     c.connect("robot_state", RTC::PortService_var(stateIn->getPortRef()).in());
     c.connect("robot_velocity", RTC::PortService_var(velocityIn->getPortRef()).in());
     c.connect("rangedata", RTC::PortService_var(rangeIn->getPortRef()).in());
@@ -277,10 +279,11 @@ TEST(VostrelComponent, ServicesAnswerMapsAndAreas) {
 }
 
 TEST(VostrelComponent, ConfigurationChangesAndReactivation) {
-    Component c;
+    manager();
     MRFC::TimedPeopleTrackingData people{};
     auto peopleIn =
         standalone(new RTC::InPort<MRFC::TimedPeopleTrackingData>("people", people), "Probe0");
+    Component c;
     c.connect("peopledata", RTC::PortService_var(peopleIn->getPortRef()).in());
     ASSERT_TRUE(rtctest::waitFor(
         [&] { return nextSample(*peopleIn, people, 200ms) && people.data.person.length() > 0; },
