@@ -253,7 +253,8 @@ TEST(VostrelComponent, ServicesAnswerMapsAndAreas) {
     MRFC::TimedFloatAbsoluteOGMapData_var floats = absolute->getFloatAbsoluteOGMap(-0.5, 0.0, 10, 1);
     EXPECT_FLOAT_EQ(floats->cells[0], -1.0f);
     EXPECT_FLOAT_EQ(floats->cells[5], 1.0f);
-    EXPECT_EQ(absolute->getAbsoluteOGMap(1.0, 1.0, 0, 5)->cells.length(), 0u);
+    MRFC::TimedAbsoluteOGMapData_var none = absolute->getAbsoluteOGMap(1.0, 1.0, 0, 5);
+    EXPECT_EQ(none->cells.length(), 0u);
     EXPECT_THROW(absolute->getAbsoluteOGMap(0, 0, 100000, 100000), CORBA::BAD_PARAM);
 
     MRFC::TimedRelativeOGMapData_var local = relative->getRelativeOGMap();
@@ -338,9 +339,20 @@ TEST(VostrelComponent, ServicesUnderLoadWhileCycling) {
             while (std::chrono::steady_clock::now() < until) {
                 try {
                     switch ((t + calls.load()) % 3) {
-                        case 0: absolute->getAbsoluteOGMap(0.0, 0.0, 100, 100); break;
-                        case 1: relative->getFloatRelativeOGMap(); break;
-                        default: areas->getAreaInfo(); break;
+                        case 0: {
+                            MRFC::TimedAbsoluteOGMapData_var m =
+                                absolute->getAbsoluteOGMap(0.0, 0.0, 100, 100);
+                            break;
+                        }
+                        case 1: {
+                            MRFC::TimedFloatRelativeOGMapData_var m =
+                                relative->getFloatRelativeOGMap();
+                            break;
+                        }
+                        default: {
+                            ZYK::TimedAreaInfo_var a = areas->getAreaInfo();
+                            break;
+                        }
                     }
                     ++calls;
                 } catch (const CORBA::Exception&) {
