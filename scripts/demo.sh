@@ -21,10 +21,10 @@ Options:
   --ns HOST:PORT    use this naming service instead of finding or starting one
   --build-dir DIR   build tree to build and run from (default: build)
   --no-build        skip package setup and build; run what the build tree has
+  --run-dir DIR     where the logs (and, without a display, the frames) go
+                    (default: run/demo under the repository)
   --vostrel PATH    run this simulator executable instead of BUILD/app/vostrel
   -h, --help        show this text
-
-Logs and, without a display, the frames go to run/demo/ under the repository.
 EOF
 }
 
@@ -38,6 +38,7 @@ ns=
 build_dir=build
 do_build=1
 vostrel_bin=
+run_dir=
 
 die() {
     echo "demo: $*" >&2
@@ -72,6 +73,11 @@ while [ $# -gt 0 ]; do
             vostrel_bin=$2
             shift 2
             ;;
+        --run-dir)
+            [ $# -ge 2 ] || die "--run-dir needs a directory"
+            run_dir=$2
+            shift 2
+            ;;
         --no-build) do_build=0; shift ;;
         office | station | cafeteria) env_name=$1; shift ;;
         *) usage >&2; die "unknown argument: $1" ;;
@@ -93,6 +99,8 @@ if [ -n "$frames" ]; then
     frames=$(absolute "$frames")
     mkdir -p "$frames" || die "cannot create $frames"
 fi
+run_dir=$(absolute "${run_dir:-$root/run/demo}")
+mkdir -p "$run_dir" || die "cannot create $run_dir"
 if [ -n "$vostrel_bin" ]; then
     vostrel_bin=$(absolute "$vostrel_bin")
     [ -x "$vostrel_bin" ] || die "$vostrel_bin is not an executable"
@@ -109,9 +117,6 @@ ctl_bin=$build_dir/app/vostrel-ctl
 for exe in "$vostrel_bin" "$follower_bin" "$ctl_bin"; do
     [ -x "$exe" ] || die "$exe is missing; build first (without --no-build)"
 done
-
-run_dir=$root/run/demo
-mkdir -p "$run_dir"
 
 # What this script started, so that the clean-up touches nothing else.
 ns_pid=
