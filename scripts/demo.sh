@@ -170,14 +170,16 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
-# Waits up to $2 seconds for the component $1 to be listed in state $3 (a regular
-# expression); fails early when the process $4 has ended.
-wait_component() {
-    local name=$1 limit=$2 state=$3 pid=$4 i
-    for ((i = 0; i < limit * 4; i++)); do
-        if ctl ls 2>/dev/null | grep -Eq "(^|/)$name\.rtc +($state)\$"; then
-            return 0
-        fi
+# Waits up to $2 seconds for the component $1 to be listed as ACTIVE on the naming service;
+# fails early when it is listed in ERROR or its process $3 has ended.
+wait_active() {
+    local name=$1 deadline=$((SECONDS + $2)) pid=$3 state
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        state=$(ctl ls 2>/dev/null | sed -n "s|^\(.*/\)\{0,1\}$name\.rtc  *||p" | head -n 1)
+        case $state in
+            ACTIVE) return 0 ;;
+            ERROR) echo "demo: $name is in the ERROR state" >&2; return 1 ;;
+        esac
         kill -0 "$pid" 2>/dev/null || return 1
         sleep 0.25
     done
@@ -247,7 +249,7 @@ fi
 "$vostrel_bin" "${vostrel_opts[@]}" >"$run_dir/vostrel.log" 2>&1 &
 vostrel_pid=$!
 echo "demo: vostrel on $env_name (pid $vostrel_pid), console in $run_dir/vostrel.log"
-if ! wait_component Vostrel0 60 ACTIVE "$vostrel_pid"; then
+if ! wait_active Vostrel0 60 "$vostrel_pid"; then
     echo "demo: Vostrel0 did not come up active" >&2
     show_log "$run_dir/vostrel.log"
     exit 1
@@ -261,7 +263,7 @@ preconnect+=",Follower0.velocity?port=$url/Vostrel0.robotControlInfo"
     -o "manager.components.preconnect:$preconnect" >"$run_dir/follower.log" 2>&1 &
 follower_pid=$!
 echo "demo: follower (pid $follower_pid), console in $run_dir/follower.log"
-if ! wait_component Follower0 30 ACTIVE "$follower_pid"; then
+if ! wait_active Follower0 30 "$follower_pid"; then
     echo "demo: Follower0 did not come up active" >&2
     show_log "$run_dir/follower.log"
     exit 1
