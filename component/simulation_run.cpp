@@ -185,6 +185,7 @@ void SimulationRun::writeOutputs(const Configuration& config, const Pose2D& pose
     err_ << "\n";
     sensor_.fill(o.rangeData.data);
     err_ << "\n";
+    if (publish_) publish_(o);
 }
 
 void SimulationRun::drawDisplay(const Configuration& config) {

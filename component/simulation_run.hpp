@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <filesystem>
 #include <iosfwd>
 #include <memory>
@@ -58,6 +59,12 @@ public:
     // stream); the driver decides what follows.
     void execute(const Configuration& config, const std::optional<VelocityCommand>& command);
     void deactivate();
+
+    // Called in every cycle once the five samples are complete, before the local map refresh
+    // and the display, so that the ports are written in the cycle's own order.
+    void setPublisher(std::function<void(const CycleOutputs&)> publish) {
+        publish_ = std::move(publish);
+    }
 
     bool active() const { return crowd_ != nullptr; }
     std::int32_t stepCount() const { return stepCount_; }
@@ -119,6 +126,7 @@ private:
     std::unique_ptr<CycleStatistics> statistics_;
     std::unique_ptr<SimulationWindow> window_;
 
+    std::function<void(const CycleOutputs&)> publish_;
     std::int32_t stepCount_ = 0;
     TimeStamp cycleStamp_;
     CycleOutputs outputs_;

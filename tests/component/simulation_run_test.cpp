@@ -132,6 +132,19 @@ TEST(SimulationRun, GoldenWarmUpUntilTheFollowedPersonEnters) {
     expectGolden("station_skip2_50.txt", h.console.str());
 }
 
+TEST(SimulationRun, WarmUpGivesUpAfterItsBound) {
+    Configuration c = configFor("office.txt");
+    c.simulate_skip = 2;
+    c.following_target_id = 1000000;  // never the newest person within the bound
+    Harness h(5);
+    h.run.activate(c);
+    EXPECT_NE(h.console.str().find("Warm-up stopped after 600 s of simulated time"),
+              std::string::npos);
+    EXPECT_FALSE(h.run.crowd()->persons().empty());
+    h.cycle(c);
+    EXPECT_NE(h.console.str().find("[ STEP 1 ]"), std::string::npos);
+}
+
 TEST(SimulationRun, RampFollowsTheCommandOneCycleLate) {
     const Configuration c = configFor("office.txt");
     Harness h(1);

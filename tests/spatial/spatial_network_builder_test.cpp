@@ -163,6 +163,30 @@ TEST(SpatialNetwork, BundledOfficeSample) {
         EXPECT_NE(containing(b.subareas, p.x, p.y), nullptr) << p.x << ", " << p.y;
 }
 
+// The other samples: the free area is the floor minus the pillars, the ticket machines and the
+// tables, and every destination people walk to lies inside the network.
+TEST(SpatialNetwork, BundledStationAndCafeteriaSamples) {
+    struct Sample {
+        const char* file;
+        double freeArea;
+    };
+    for (const Sample& sample : {Sample{"station.txt", 800.0 - 4.0 - 4.8},
+                                 Sample{"cafeteria.txt", 280.0 - 6 * 1.2 * 0.8}}) {
+        const Environment env =
+            load(readFile(std::string(VOSTREL_SOURCE_DIR) + "/examples/" + sample.file));
+        const Built b = build(env);
+        EXPECT_TRUE(soundNetwork(b.subareas, env.walls, sample.freeArea)) << sample.file;
+        std::vector<Vec2> targets;
+        for (const auto& e : env.exits.items()) targets.push_back(e.position());
+        for (const auto& p : env.points.items()) targets.push_back(p.position());
+        for (const auto& q : env.seats.items()) targets.push_back(q.position());
+        for (const auto& q : env.queues.items()) targets.push_back(q.position());
+        for (Vec2 p : targets)
+            EXPECT_NE(containing(b.subareas, p.x, p.y), nullptr)
+                << sample.file << ": " << p.x << ", " << p.y;
+    }
+}
+
 TEST(SpatialNetwork, WallOrderDoesNotOpenWalls) {
     // The room partitions first, so that their ends lie on walls not yet loaded.
     std::string text = readFile(std::string(VOSTREL_SOURCE_DIR) + "/examples/office.txt");

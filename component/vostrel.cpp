@@ -1,0 +1,123 @@
+#include "component/vostrel.hpp"
+
+#include <iostream>
+#include <vector>
+
+#include "component/wire_records.hpp"
+
+namespace {
+
+using vostrel::Configuration;
+using vostrel::Parameter;
+
+// Display settings outside the component's parameters: rtc.conf keys of this process.
+vostrel::RunOptions runOptions(RTC::Manager* manager) {
+    vostrel::RunOptions options;
+    const coil::Properties& conf = manager->getConfig();
+    const std::string window = conf.getProperty("vostrel.display.window", "YES");
+    options.window.show = window == "YES" || window == "yes" || window == "1";
+    options.window.frameDirectory = conf.getProperty("vostrel.display.frames", "");
+    return options;
+}
+
+template <class T>
+void bind(RTC::DataFlowComponentBase& c, const Parameter& p, Configuration& config) {
+    c.bindParameter(p.key, config.*std::get<T Configuration::*>(p.field), p.defaultText);
+}
+
+}  // namespace
+
+Vostrel::Vostrel(RTC::Manager* manager)
+    : RTC::DataFlowComponentBase(manager),
+      run_(clock_, clock_, std::cout, std::cerr, vostrel::calendarSeed(), runOptions(manager)),
+      commandPort_("robotControlInfo", commandIn_),
+      rangePort_("rangedata", rangeOut_),
+      statePort_("robot_state", stateOut_),
+      velocityPort_("robot_velocity", velocityOut_),
+      personsPort_("persons", personsOut_),
+      peoplePort_("peopledata", peopleOut_),
+      absoluteMapPort_("AbsoluteMapService"),
+      relativeMapPort_("RelativeMapService"),
+      areaInfoPort_("AreaInfoService"),
+      absoluteMapService_(run_),
+      relativeMapService_(run_),
+      areaInfoService_(run_, clock_) {
+    run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
+}
+
+Vostrel::~Vostrel() = default;
+
+RTC::ReturnCode_t Vostrel::onInitialize() {
+    addInPort("robotControlInfo", commandPort_);
+    addOutPort("rangedata", rangePort_);
+    addOutPort("robot_state", statePort_);
+    addOutPort("robot_velocity", velocityPort_);
+    addOutPort("persons", personsPort_);
+    addOutPort("peopledata", peoplePort_);
+
+    absoluteMapPort_.registerProvider("AbsoluteMapService", "MRFC::AbsoluteMapService",
+                                      absoluteMapService_);
+    relativeMapPort_.registerProvider("RelativeMapService", "MRFC::RelativeMapService",
+                                      relativeMapService_);
+    areaInfoPort_.registerProvider("AreaInfoService", "ZYK::AreaInfoService", areaInfoService_);
+    addPort(absoluteMapPort_);
+    addPort(relativeMapPort_);
+    addPort(areaInfoPort_);
+
+    for (const Parameter& p : vostrel::parameters()) {
+        switch (p.type) {
+            case vostrel::ParameterType::String: bind<std::string>(*this, p, config_); break;
+            case vostrel::ParameterType::Double: bind<double>(*this, p, config_); break;
+            case vostrel::ParameterType::Int:
+            case vostrel::ParameterType::Long: bind<std::int32_t>(*this, p, config_); break;
+        }
+    }
+    return RTC::RTC_OK;
+}
+
+RTC::ReturnCode_t Vostrel::onActivated(RTC::UniqueId) {
+    run_.activate(config_);
+    std::cout.flush();
+    return RTC::RTC_OK;
+}
+
+RTC::ReturnCode_t Vostrel::onExecute(RTC::UniqueId) {
+    std::optional<vostrel::VelocityCommand> command;
+    if (commandPort_.isNew()) {
+        commandPort_.read();
+        command = vostrel::VelocityCommand{commandIn_.data.vx, commandIn_.data.vy,
+                                           commandIn_.data.va};
+    }
+    // An error of the crowd step leaves here and sends the component to its error state.
+    run_.execute(config_, command);
+    std::cout.flush();  // the console is the log: lines must reach a file or pipe at once
+    return RTC::RTC_OK;
+}
+
+void Vostrel::writeOutputs(const vostrel::CycleOutputs& o) {
+    vostrel::wire::copy(o.robotState, stateOut_);
+    statePort_.write();
+    vostrel::wire::copy(o.robotVelocity, velocityOut_);
+    velocityPort_.write();
+    vostrel::wire::copy(o.persons, personsOut_);
+    personsPort_.write();
+    vostrel::wire::copy(o.peopleData, peopleOut_);
+    peoplePort_.write();
+    vostrel::wire::copy(o.rangeData, rangeOut_);
+    rangePort_.write();
+}
+
+RTC::ReturnCode_t Vostrel::onDeactivated(RTC::UniqueId) {
+    run_.deactivate();
+    std::cout.flush();
+    return RTC::RTC_OK;
+}
+
+extern "C" void VostrelInit(RTC::Manager* manager) {
+    const std::vector<std::string>& profile = vostrel::componentProfile();
+    std::vector<const char*> keys;
+    keys.reserve(profile.size());
+    for (const std::string& s : profile) keys.push_back(s.c_str());
+    coil::Properties properties(keys.data());
+    manager->registerFactory(properties, RTC::Create<Vostrel>, RTC::Delete<Vostrel>);
+}

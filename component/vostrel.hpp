@@ -1,0 +1,56 @@
+#pragma once
+
+#include "IIS2.hh"
+#include "LaserRangeSensorData.hh"
+#include "MRFC.hh"
+#include "OrvoGlobalPlanning.hh"
+#include "component/area_info_service_svc_impl.hpp"
+#include "component/configuration.hpp"
+#include "component/map_service_svc_impl.hpp"
+#include "component/simulation_run.hpp"
+#include "platform/clock.hpp"
+#include "rtc/rtc.hpp"
+
+// The simulator as an RT-component: the framework calls in, the run does the work, the ports
+// and services carry its results out. Everything but the three servants runs on the execution
+// context's thread.
+class Vostrel : public RTC::DataFlowComponentBase {
+public:
+    explicit Vostrel(RTC::Manager* manager);
+    ~Vostrel() override;
+
+    RTC::ReturnCode_t onInitialize() override;
+    RTC::ReturnCode_t onActivated(RTC::UniqueId ec_id) override;
+    RTC::ReturnCode_t onDeactivated(RTC::UniqueId ec_id) override;
+    RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
+
+private:
+    void writeOutputs(const vostrel::CycleOutputs& o);
+
+    vostrel::SteadyClock clock_;
+    vostrel::Configuration config_;  // the bound parameters
+    vostrel::SimulationRun run_;
+
+    IIS::TimedVelocity2D commandIn_{};
+    RTC::InPort<IIS::TimedVelocity2D> commandPort_;
+    SensorRTC::LaserRangeSensor::idl::TimedMeasuredData rangeOut_{};
+    RTC::OutPort<SensorRTC::LaserRangeSensor::idl::TimedMeasuredData> rangePort_;
+    IIS::TimedPose2D stateOut_{};
+    RTC::OutPort<IIS::TimedPose2D> statePort_;
+    IIS::TimedVelocity2D velocityOut_{};
+    RTC::OutPort<IIS::TimedVelocity2D> velocityPort_;
+    ZYK::TimedPersonsGlobalPosition personsOut_{};
+    RTC::OutPort<ZYK::TimedPersonsGlobalPosition> personsPort_;
+    MRFC::TimedPeopleTrackingData peopleOut_{};
+    RTC::OutPort<MRFC::TimedPeopleTrackingData> peoplePort_;
+
+    RTC::CorbaPort absoluteMapPort_;
+    RTC::CorbaPort relativeMapPort_;
+    RTC::CorbaPort areaInfoPort_;
+    AbsoluteMapServiceSVC_impl absoluteMapService_;
+    RelativeMapServiceSVC_impl relativeMapService_;
+    AreaInfoServiceSVC_impl areaInfoService_;
+};
+
+// Registers the component factory with the profile; exported so another manager can load it.
+extern "C" void VostrelInit(RTC::Manager* manager);
