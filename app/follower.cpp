@@ -27,12 +27,14 @@ constexpr const char* kUsage =
     "Parameters (conf.default.<name> in the component configuration file, or changed at\n"
     "run time with vostrel-ctl conf set Follower0 <name> <value>):\n"
     "  follow_distance  1.0   distance to keep [m]\n"
-    "  gain_linear      0.8   forward speed per metre of distance error [1/s]\n"
+    "  gain_linear      1.0   forward speed per metre of distance error [1/s]\n"
     "  gain_angular     1.5   turn rate per radian of bearing [1/s]\n"
-    "  max_speed        0.8   forward speed limit [m/s]\n"
+    "  max_speed        1.5   forward speed limit [m/s]\n"
     "  max_reverse      0.1   reverse speed limit [m/s]\n"
     "  max_turn         1.0   turn rate limit [rad/s]\n"
     "  timeout          1.0   stop when no tracking data arrived for this long [s]\n"
+    "A proportional law lags: behind a person walking at speed v the robot keeps about\n"
+    "follow_distance + v / gain_linear.\n"
     "\n"
     "Example: follower -f examples/follower.conf\n";
 
@@ -42,18 +44,19 @@ struct ParamDefault {
     const char* value;
 };
 constexpr ParamDefault kParams[] = {
-    {"follow_distance", "1.0"}, {"gain_linear", "0.8"}, {"gain_angular", "1.5"},
-    {"max_speed", "0.8"},       {"max_reverse", "0.1"}, {"max_turn", "1.0"},
+    {"follow_distance", "1.0"}, {"gain_linear", "1.0"}, {"gain_angular", "1.5"},
+    {"max_speed", "1.5"},       {"max_reverse", "0.1"}, {"max_turn", "1.0"},
     {"timeout", "1.0"},
 };
 
+// Filled from kParams through bindParameter.
 struct ControlLaw {
-    double followDistance = 1.0;
-    double gainLinear = 0.8;
-    double gainAngular = 1.5;
-    double maxSpeed = 0.8;
-    double maxReverse = 0.1;
-    double maxTurn = 1.0;
+    double followDistance = 0;
+    double gainLinear = 0;
+    double gainAngular = 0;
+    double maxSpeed = 0;
+    double maxReverse = 0;
+    double maxTurn = 0;
 };
 
 struct Command {
@@ -184,7 +187,7 @@ class Follower : public RTC::DataFlowComponentBase {
     RTC::InPort<MRFC::TimedPeopleTrackingData> peopleIn_;
     RTC::OutPort<IIS::TimedVelocity2D> velocityOut_;
     ControlLaw law_;
-    double timeoutS_ = 1.0;
+    double timeoutS_ = 0;
     std::chrono::steady_clock::time_point lastSample_{};
     bool stopped_ = true;
     Following following_ = Following::unknown;

@@ -125,25 +125,25 @@ class FollowerTest : public ::testing::Test {
     Process follower_;
 };
 
-// With the default law (keep 1 m, 0.8 /s and 1.5 /s gains, 0.8 m/s, 0.1 m/s reverse,
-// 1 rad/s). The stand-in's person 0 is a decoy behind on the right: a follower that read
+// The default law: keep 1 m; gains 1.0 /s and 1.5 /s; limits 1.5 m/s, 0.1 m/s reverse,
+// 1 rad/s. The stand-in's person 0 is a decoy behind on the right: a follower that read
 // the wrong entry would back off and turn right.
 TEST_F(FollowerTest, SteersTowardTheFollowedPerson) {
-    EXPECT_TRUE(place("1.5,0", 0.4, 0));     // proportional below the limit
-    EXPECT_TRUE(place("3,0", 0.8, 0));       // forward speed clamped
-    EXPECT_TRUE(place("0,2", 0, 1.0));       // on the left: turns left on the spot
-    EXPECT_TRUE(place("1,-0.2", 0.8 * (std::hypot(1, 0.2) - 1) * std::cos(std::atan2(0.2, 1)),
-                      -1.5 * std::atan2(0.2, 1)));  // slightly right: both unclamped
-    EXPECT_TRUE(place("0.5,0", -0.1, 0));    // too close: backs off, slowly
-    EXPECT_TRUE(place("-3,0", -0.1, 1.0));   // behind: turns round, never reverses fast
+    double b = std::atan2(0.2, 1);
+    EXPECT_TRUE(place("1.5,0", 0.5, 0));    // proportional below the limit
+    EXPECT_TRUE(place("3,0", 1.5, 0));      // forward speed clamped
+    EXPECT_TRUE(place("0,2", 0, 1.0));      // on the left: turns left on the spot
+    EXPECT_TRUE(place("2,-0.4", (std::hypot(2, 0.4) - 1) * std::cos(b), -1.5 * b));  // unclamped
+    EXPECT_TRUE(place("0.5,0", -0.1, 0));   // too close: backs off, slowly
+    EXPECT_TRUE(place("-3,0", -0.1, 1.0));  // behind: turns round, never reverses fast
 }
 
 TEST_F(FollowerTest, StandsStillWithoutAValidTarget) {
-    ASSERT_TRUE(place("3,0", 0.8, 0));
+    ASSERT_TRUE(place("3,0", 1.5, 0));
     set("target", "-1");
     EXPECT_TRUE(commands(0, 0));
     set("target", "1");
-    ASSERT_TRUE(commands(0.8, 0));
+    ASSERT_TRUE(commands(1.5, 0));
     set("target", "5");  // past the end of the person list
     EXPECT_TRUE(commands(0, 0));
     EXPECT_TRUE(follower_.running());
@@ -152,16 +152,16 @@ TEST_F(FollowerTest, StandsStillWithoutAValidTarget) {
 // The simulator keeps a command in force until the next one, so silence and deactivation
 // must both end in an explicit stop.
 TEST_F(FollowerTest, StopsWhenDataStopsAndWhenDeactivated) {
-    ASSERT_TRUE(place("3,0", 0.8, 0));
+    ASSERT_TRUE(place("3,0", 1.5, 0));
     set("publish", "0");
     EXPECT_TRUE(commands(0, 0, 4s));
     EXPECT_NE(slurp(followerLog()).find("no tracking data for 1 s, stopping"), std::string::npos);
     set("publish", "1");
-    ASSERT_TRUE(commands(0.8, 0));
+    ASSERT_TRUE(commands(1.5, 0));
     ASSERT_EQ(ctl({"deactivate", "Follower0"}), 0);
     EXPECT_TRUE(commands(0, 0));
     ASSERT_EQ(ctl({"activate", "Follower0"}), 0);
-    EXPECT_TRUE(commands(0.8, 0));
+    EXPECT_TRUE(commands(1.5, 0));
 }
 
 // Closed loop: the stand-in's robot starts about 7 m from a person walking a circle.
