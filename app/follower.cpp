@@ -104,9 +104,8 @@ class Follower : public RTC::DataFlowComponentBase {
     RTC::ReturnCode_t onInitialize() override {
         addInPort("peopledata", peopleIn_);
         addOutPort("velocity", velocityOut_);
-        double* vars[] = {&law_.followDistance, &law_.gainLinear, &law_.gainAngular,
-                          &law_.maxSpeed,       &law_.maxReverse, &law_.maxTurn,
-                          &timeoutS_};
+        double* vars[] = {&law_.followDistance, &law_.gainLinear, &law_.gainAngular, &law_.maxSpeed,
+                          &law_.maxReverse,     &law_.maxTurn,    &timeoutS_};
         for (std::size_t i = 0; i < std::size(kParams); ++i) {
             bindParameter(kParams[i].name, *vars[i], kParams[i].value);
         }
@@ -175,8 +174,8 @@ class Follower : public RTC::DataFlowComponentBase {
         }
         following_ = now;
         if (has) {
-            std::cout << "follower: following person " << data.id << " of "
-                      << data.person.length() << std::endl;
+            std::cout << "follower: following person " << data.id << " of " << data.person.length()
+                      << std::endl;
         } else {
             std::cout << "follower: no person to follow, standing still" << std::endl;
         }
@@ -196,11 +195,17 @@ class Follower : public RTC::DataFlowComponentBase {
 void moduleInit(RTC::Manager* manager) {
     coil::Properties profile;
     const char* const fixed[][2] = {
-        {"implementation_id", "Follower"}, {"type_name", "Follower"},
+        {"implementation_id", "Follower"},
+        {"type_name", "Follower"},
         {"description", "Follows a tracked person at a set distance"},
-        {"version", "1.0"}, {"vendor", "vostrel"}, {"category", "example"},
-        {"activity_type", "PERIODIC"}, {"kind", "DataFlowComponent"}, {"max_instance", "1"},
-        {"language", "C++"}, {"lang_type", "compile"},
+        {"version", "1.0"},
+        {"vendor", "vostrel"},
+        {"category", "example"},
+        {"activity_type", "PERIODIC"},
+        {"kind", "DataFlowComponent"},
+        {"max_instance", "1"},
+        {"language", "C++"},
+        {"lang_type", "compile"},
     };
     for (const auto& [key, value] : fixed) {
         profile.setProperty(key, value);

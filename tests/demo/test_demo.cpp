@@ -58,13 +58,13 @@ class FollowerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = rtctest::makeTempDir();
-        standIn_ = Process(DEMO_STANDIN,
-                           {"-o", "corba.nameservers:" + ns_.address(), "-o",
-                            "corba.endpoints:127.0.0.1", "-o", "naming.formats:%n.rtc", "-o",
-                            "exec_cxt.periodic.rate:20", "-o",
-                            "manager.components.preactivation:Vostrel0", "-o",
-                            "Simulato.Vostrel.conf.default.scene:fixed"},
-                           standInLog());
+        standIn_ =
+            Process(DEMO_STANDIN,
+                    {"-o", "corba.nameservers:" + ns_.address(), "-o", "corba.endpoints:127.0.0.1",
+                     "-o", "naming.formats:%n.rtc", "-o", "exec_cxt.periodic.rate:20", "-o",
+                     "manager.components.preactivation:Vostrel0", "-o",
+                     "Simulato.Vostrel.conf.default.scene:fixed"},
+                    standInLog());
         ASSERT_TRUE(rtctest::waitFor([&] { return ctl({"cat", "Vostrel0"}) == 0; }, 15s));
         // The follower runs on its example configuration; only the naming service's
         // address differs, in the settings and in the URLs of the preconnect.
@@ -72,9 +72,9 @@ class FollowerTest : public ::testing::Test {
         std::ifstream in(std::string(VOSTREL_SOURCE_DIR) + "/examples/follower.conf");
         conf.load(in);
         ASSERT_EQ(conf.getProperty("corba.nameservers"), "127.0.0.1:2809");
-        std::string preconnect = std::regex_replace(
-            conf.getProperty("manager.components.preconnect"), std::regex("127\\.0\\.0\\.1:2809"),
-            ns_.address());
+        std::string preconnect =
+            std::regex_replace(conf.getProperty("manager.components.preconnect"),
+                               std::regex("127\\.0\\.0\\.1:2809"), ns_.address());
         follower_ = Process(FOLLOWER,
                             {"-f", std::string(VOSTREL_SOURCE_DIR) + "/examples/follower.conf",
                              "-o", "corba.nameservers:" + ns_.address(), "-o",
@@ -130,9 +130,9 @@ class FollowerTest : public ::testing::Test {
 // the wrong entry would back off and turn right.
 TEST_F(FollowerTest, SteersTowardTheFollowedPerson) {
     double b = std::atan2(0.2, 1);
-    EXPECT_TRUE(place("1.5,0", 0.5, 0));    // proportional below the limit
-    EXPECT_TRUE(place("3,0", 1.5, 0));      // forward speed clamped
-    EXPECT_TRUE(place("0,2", 0, 1.0));      // on the left: turns left on the spot
+    EXPECT_TRUE(place("1.5,0", 0.5, 0));  // proportional below the limit
+    EXPECT_TRUE(place("3,0", 1.5, 0));    // forward speed clamped
+    EXPECT_TRUE(place("0,2", 0, 1.0));    // on the left: turns left on the spot
     EXPECT_TRUE(place("2,-0.4", (std::hypot(2, 0.4) - 1) * std::cos(b), -1.5 * b));  // unclamped
     EXPECT_TRUE(place("0.5,0", -0.1, 0));   // too close: backs off, slowly
     EXPECT_TRUE(place("-3,0", -0.1, 1.0));  // behind: turns round, never reverses fast
@@ -193,42 +193,53 @@ TEST(Follower, HelpPrintsUsageWithoutStarting) {
     std::filesystem::remove_all(dir);
 }
 
-// The script against the stand-in; Ctrl-C (SIGINT to the script) or the time limit must
-// leave none of its processes behind.
+// The script runs the simulator itself where it is built, the stand-in otherwise. Ctrl-C
+// (SIGINT to the script) or the time limit must leave none of its processes behind.
 class DemoScriptTest : public ::testing::TestWithParam<bool> {};
 
 TEST_P(DemoScriptTest, StartsConnectsAndStopsCleanly) {
     bool interrupt = GetParam();
+    bool standIn = std::string(DEMO_VOSTREL) == DEMO_STANDIN;
     // Headless whatever the test runs under, so the frames path is taken.
     ::unsetenv("DISPLAY");
     ::unsetenv("WAYLAND_DISPLAY");
     rtctest::NameServer ns;
     std::string dir = rtctest::makeTempDir();
+    std::string run = dir + "/run";
     std::vector<std::string> args{"--no-build", "--build-dir", DEMO_BUILD_DIR, "--vostrel",
-                                  DEMO_STANDIN, "--ns",        ns.address(),   "--run-dir",
-                                  dir + "/run", "office"};
+                                  DEMO_VOSTREL, "--ns",        ns.address(),   "--run-dir",
+                                  run,          "office"};
     if (!interrupt) {
-        args.insert(args.end(), {"--seconds", "4"});
+        args.insert(args.end(), {"--seconds", "5"});
     }
     std::string out = dir + "/demo.out";
     Process script(DEMO_SCRIPT, args, out);
     ASSERT_TRUE(rtctest::waitFor(
         [&] { return slurp(out).find("demo: running") != std::string::npos; }, 60s))
         << slurp(out);
-    EXPECT_TRUE(rtctest::waitFor([&] { return lastCommand(dir + "/run/vostrel.log").has_value(); },
-                                 10s))
-        << "no command reached the stand-in";
+    // The follower has a target and its commands arrive.
+    EXPECT_TRUE(rtctest::waitFor(
+        [&] {
+            return slurp(run + "/follower.log").find("following person") != std::string::npos &&
+                   (!standIn || lastCommand(run + "/vostrel.log").has_value());
+        },
+        10s))
+        << slurp(run + "/follower.log");
     if (interrupt) {
         ::kill(script.pid(), SIGINT);
     }
     EXPECT_EQ(exitStatusOf(script, 30s), 0) << slurp(out);
     std::string text = slurp(out);
-    for (const char* what : {"vostrel on office \\(pid ([0-9]+)\\)", "follower \\(pid ([0-9]+)\\)"}) {
+    for (const char* what :
+         {"vostrel on office \\(pid ([0-9]+)\\)", "follower \\(pid ([0-9]+)\\)"}) {
         std::smatch m;
         ASSERT_TRUE(std::regex_search(text, m, std::regex(what))) << text;
         EXPECT_NE(::kill(std::stoi(m[1]), 0), 0) << what << " still running";
     }
-    EXPECT_NE(text.find(dir + "/run/frames/"), std::string::npos) << "frames not announced";
+    EXPECT_NE(text.find(run + "/frames/"), std::string::npos) << "frames not announced";
+    if (!standIn) {
+        EXPECT_TRUE(std::filesystem::exists(run + "/frames/000001.png"));
+    }
     std::filesystem::remove_all(dir);
 }
 

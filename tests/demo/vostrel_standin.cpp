@@ -142,12 +142,20 @@ class StandIn : public RTC::DataFlowComponentBase {
 void moduleInit(RTC::Manager* manager) {
     coil::Properties profile;
     const char* const keys[][2] = {
-        {"implementation_id", "Vostrel"}, {"type_name", "Vostrel"},
-        {"description", "Stand-in publishing people data"}, {"version", "1.0"},
-        {"vendor", "vostrel.test"}, {"category", "Simulato"}, {"activity_type", "PERIODIC"},
-        {"kind", "DataFlowComponent"}, {"max_instance", "1"}, {"language", "C++"},
-        {"lang_type", "compile"}, {"conf.default.scene", "walk"},
-        {"conf.default.person", "3,0"}, {"conf.default.target", "1"},
+        {"implementation_id", "Vostrel"},
+        {"type_name", "Vostrel"},
+        {"description", "Stand-in publishing people data"},
+        {"version", "1.0"},
+        {"vendor", "vostrel.test"},
+        {"category", "Simulato"},
+        {"activity_type", "PERIODIC"},
+        {"kind", "DataFlowComponent"},
+        {"max_instance", "1"},
+        {"language", "C++"},
+        {"lang_type", "compile"},
+        {"conf.default.scene", "walk"},
+        {"conf.default.person", "3,0"},
+        {"conf.default.target", "1"},
         {"conf.default.publish", "1"},
     };
     for (const auto& [key, value] : keys) {
