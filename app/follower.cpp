@@ -131,9 +131,13 @@ class Follower : public RTC::DataFlowComponentBase {
 
     RTC::ReturnCode_t onExecute(RTC::UniqueId) override {
         bool fresh = false;
-        // Only the newest sample matters when several arrived during one period.
+        // Only the newest sample matters when several arrived during one period; one that
+        // does not decode is dropped whole rather than half-read into the record.
         while (peopleIn_.isNew()) {
-            fresh = peopleIn_.read() || fresh;
+            if (peopleIn_.read(sample_)) {
+                people_ = sample_;
+                fresh = true;
+            }
         }
         auto now = std::chrono::steady_clock::now();
         if (fresh) {
@@ -182,6 +186,7 @@ class Follower : public RTC::DataFlowComponentBase {
     }
 
     MRFC::TimedPeopleTrackingData people_{};
+    MRFC::TimedPeopleTrackingData sample_{};
     IIS::TimedVelocity2D velocity_{};
     RTC::InPort<MRFC::TimedPeopleTrackingData> peopleIn_;
     RTC::OutPort<IIS::TimedVelocity2D> velocityOut_;
