@@ -292,6 +292,9 @@ echo "demo: running: the robot follows person 2 of the crowd."
 if [ -n "$frames" ]; then
     echo "demo: frames: $frames/*.png (one per cycle)"
 fi
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
+    echo "demo: the window titled Vostrel shows the run"
+fi
 if [ -n "$seconds" ]; then
     echo "demo: stopping after $seconds s"
 else
