@@ -141,6 +141,22 @@ private:
     std::vector<std::unique_ptr<RTC::CorbaConsumerBase>> consumers_;
 };
 
+// The three services of a component, each through a port of ours connected to its port.
+struct Services {
+    explicit Services(Component& c)
+        : absolute(c.service<MRFC::AbsoluteMapService>("AbsoluteMapService",
+                                                       "MRFC::AbsoluteMapService",
+                                                       "AbsoluteMapService")),
+          relative(c.service<MRFC::RelativeMapService>("RelativeMapService",
+                                                       "MRFC::RelativeMapService",
+                                                       "RelativeMapService")),
+          areas(c.service<ZYK::AreaInfoService>("AreaInfoService", "ZYK::AreaInfoService",
+                                                "AreaInfoService")) {}
+    MRFC::AbsoluteMapService_var absolute;
+    MRFC::RelativeMapService_var relative;
+    ZYK::AreaInfoService_var areas;
+};
+
 // Reads the newest sample from a standalone in-port, waiting for one to arrive.
 template <class T>
 bool nextSample(RTC::InPort<T>& port, T& value, std::chrono::milliseconds timeout = 5s) {
@@ -232,13 +248,11 @@ TEST(VostrelComponent, PortsCarryTheRobotTheScanAndThePersons) {
 
 TEST(VostrelComponent, ServicesAnswerMapsAndAreas) {
     Component c;
-    MRFC::AbsoluteMapService_var absolute = c.service<MRFC::AbsoluteMapService>(
-        "AbsoluteMapService", "MRFC::AbsoluteMapService", "AbsoluteMapService");
-    MRFC::RelativeMapService_var relative = c.service<MRFC::RelativeMapService>(
-        "RelativeMapService", "MRFC::RelativeMapService", "RelativeMapService");
-    ZYK::AreaInfoService_var areas =
-        c.service<ZYK::AreaInfoService>("AreaInfoService", "ZYK::AreaInfoService", "AreaInfoService");
-    ASSERT_FALSE(CORBA::is_nil(absolute.in()));
+    Services services(c);
+    MRFC::AbsoluteMapService_ptr absolute = services.absolute.in();
+    MRFC::RelativeMapService_ptr relative = services.relative.in();
+    ZYK::AreaInfoService_ptr areas = services.areas.in();
+    ASSERT_FALSE(CORBA::is_nil(absolute));
 
     // The office is 24 m x 12 m: 241 x 121 cells of 0.1 m.
     const RTC::OGMapConfig config = absolute->getAbsoluteOGMapConfig();
@@ -321,12 +335,10 @@ TEST(VostrelComponent, ConfigurationChangesAndReactivation) {
 // Four clients call the three services in a loop while the component cycles at 50 Hz.
 TEST(VostrelComponent, ServicesUnderLoadWhileCycling) {
     Component c(50);
-    MRFC::AbsoluteMapService_var absolute = c.service<MRFC::AbsoluteMapService>(
-        "AbsoluteMapService", "MRFC::AbsoluteMapService", "AbsoluteMapService");
-    MRFC::RelativeMapService_var relative = c.service<MRFC::RelativeMapService>(
-        "RelativeMapService", "MRFC::RelativeMapService", "RelativeMapService");
-    ZYK::AreaInfoService_var areas =
-        c.service<ZYK::AreaInfoService>("AreaInfoService", "ZYK::AreaInfoService", "AreaInfoService");
+    Services services(c);
+    MRFC::AbsoluteMapService_ptr absolute = services.absolute.in();
+    MRFC::RelativeMapService_ptr relative = services.relative.in();
+    ZYK::AreaInfoService_ptr areas = services.areas.in();
     const auto seconds = std::getenv("VOSTREL_STRESS_SECONDS")
                              ? std::atoi(std::getenv("VOSTREL_STRESS_SECONDS"))
                              : 60;
