@@ -25,7 +25,8 @@ Crowd::Crowd(const Environment& environment, const ActionTable& actions, Subarea
       seats_(static_cast<std::size_t>(environment.seats.size())),
       queues_(static_cast<std::size_t>(environment.queues.size())),
       entrances_(environment.entrances),
-      wallGrid_(environment.walls.all()) {
+      wallGrid_(environment.walls.all()),
+      areaIndex_(subareas_) {
     // Checked once here so that a broken file is named once and never read out of range later.
     entranceOpen_.reserve(entrances_.size());
     for (std::size_t r = 0; r < entrances_.size(); ++r) {
@@ -114,7 +115,10 @@ void Crowd::predict(double dt) {
 
 void Crowd::countPopulation() {
     resetPopulation(subareas_);
-    for (const Predicted& q : predicted_) countAt(subareas_, q.position.x, q.position.y);
+    for (const Predicted& q : predicted_) {
+        const int i = areaAt(q.position);
+        if (i >= 0) subareas_[static_cast<std::size_t>(i)].setPopulation(subarea(i).population() + 1);
+    }
 }
 
 void Crowd::refreshSeats() {
@@ -187,6 +191,10 @@ std::int32_t Crowd::addPerson(Person person) {
     person.id = nextId_++;
     persons_.push_back(std::move(person));
     return persons_.back().id;
+}
+
+int Crowd::areaAt(Vec2 p) const {
+    return plainLoops_ ? indexAt(subareas_, p.x, p.y) : areaIndex_.indexAt(subareas_, p.x, p.y);
 }
 
 Person* Crowd::findPerson(std::int32_t id) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "environment/action_table.hpp"
+#include "environment/area_index.hpp"
 #include "environment/area_lookup.hpp"
 #include "environment/environment.hpp"
 #include "environment/pose_2d.hpp"
@@ -133,6 +134,9 @@ class Crowd {
     void steerInStep(Person& person);
     Vec2 sightForce(Vec2 heading, Vec2 position, Vec2 other, double strength) const;
     bool isClear(const Segment& s) const;
+    // indexAt() over subareas_, and the index that answers it unless plain loops are asked for.
+    int areaAt(Vec2 p) const;
+    const AreaIndex* areaIndex() const { return plainLoops_ ? nullptr : &areaIndex_; }
     void reportMissingAction(int actionId);
 
     const Environment& environment_;
@@ -155,6 +159,7 @@ class Crowd {
     std::vector<Predicted> predicted_;
     bool plainLoops_ = false;
     WallGrid wallGrid_;           // the environment's walls; they do not change during a run
+    AreaIndex areaIndex_;         // the subareas' shapes, which do not change either
     NeighbourGrid neighbours_;    // over predicted_
     std::vector<std::int32_t> leavers_;
     RoutePlanner planner_;

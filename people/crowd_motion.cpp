@@ -136,7 +136,8 @@ double Crowd::walkingSpeed(const Person& p, std::span<const Predicted> predicted
 Vec2 Crowd::goalDirection(const Person& p) const {
     if (p.route.empty()) return finalLegVector(p).normalised();
     const Vec2 position = p.position();
-    const int here = idAt(subareas_, position.x, position.y);
+    const int at = areaAt(position);
+    const int here = at < 0 ? -1 : subarea(at).id();
     const Subarea& next = subarea(p.route.front());
     // Off the network, or off the route, there is no border to aim at: head for the target
     // itself rather than for the frame origin a missing border would give.
