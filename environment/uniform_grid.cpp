@@ -28,6 +28,7 @@ void UniformGrid::build(std::span<const Box> boxes, double cellSize, int maxCell
         const int most = std::max(maxCellsPerAxis, 1);
         cellSize_ = std::max(cellSize, std::max(width, height) / most);
         if (!(cellSize_ > 0.0)) cellSize_ = 1.0;
+        perCell_ = 1.0 / cellSize_;
         columns_ = std::min(most, static_cast<int>(width / cellSize_) + 1);
         rows_ = std::min(most, static_cast<int>(height / cellSize_) + 1);
     }
@@ -49,6 +50,12 @@ void UniformGrid::build(std::span<const Box> boxes, double cellSize, int maxCell
         forCells(boxes[i], [&](std::size_t c, int, int) { ++cellStart_[c + 1]; });
     }
     if (!gridded) return;
+    const std::size_t w = static_cast<std::size_t>(columns_) + 1;
+    sums_.assign(w * (static_cast<std::size_t>(rows_) + 1), 0);
+    for (std::size_t y = 0; y < static_cast<std::size_t>(rows_); ++y)
+        for (std::size_t x = 0; x < static_cast<std::size_t>(columns_); ++x)
+            sums_[(y + 1) * w + x + 1] = sums_[y * w + x + 1] + sums_[(y + 1) * w + x] -
+                                         sums_[y * w + x] + cellStart_[y * columns_ + x + 1];
     for (std::size_t c = 0; c < cells; ++c) cellStart_[c + 1] += cellStart_[c];
     entries_.resize(cellStart_[cells]);
     fill_.assign(cellStart_.begin(), cellStart_.end() - 1);

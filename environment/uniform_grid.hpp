@@ -70,6 +70,29 @@ class UniformGrid {
         }
     }
 
+    // True when no item can overlap the query box (finite): its cells hold nobody and no item
+    // is everywhere. Constant time, from running sums of the cells' counts.
+    bool surelyEmpty(const Box& q) const {
+        if (!everywhere_.empty()) return false;
+        if (columns_ == 0 || q.maxX < bounds_.minX || q.minX > bounds_.maxX ||
+            q.maxY < bounds_.minY || q.minY > bounds_.maxY)
+            return true;
+        const std::size_t x0 = static_cast<std::size_t>(column(q.minX));
+        const std::size_t x1 = static_cast<std::size_t>(column(q.maxX)) + 1;
+        const std::size_t y0 = static_cast<std::size_t>(row(q.minY));
+        const std::size_t y1 = static_cast<std::size_t>(row(q.maxY)) + 1;
+        const std::size_t w = static_cast<std::size_t>(columns_) + 1;
+        return sums_[y1 * w + x1] + sums_[y0 * w + x0] == sums_[y0 * w + x1] + sums_[y1 * w + x0];
+    }
+
+    // True when the query box's cells are a third of the grid or more.
+    bool coversMuch(const Box& q) const {
+        if (columns_ == 0) return false;
+        const double x = column(q.maxX) - column(q.minX) + 1;
+        const double y = row(q.maxY) - row(q.minY) + 1;
+        return 3.0 * x * y >= static_cast<double>(columns_) * rows_;
+    }
+
     std::size_t cellCount() const { return cellStart_.empty() ? 0 : cellStart_.size() - 1; }
 
   private:
@@ -82,7 +105,9 @@ class UniformGrid {
     int column(double x) const { return cellOf(x, bounds_.minX, columns_); }
     int row(double y) const { return cellOf(y, bounds_.minY, rows_); }
     int cellOf(double v, double origin, int count) const {
-        const double c = std::floor((v - origin) / cellSize_);
+        // A product by a positive constant keeps the order of coordinates, as a quotient would;
+        // above zero, truncation is the floor.
+        const double c = (v - origin) * perCell_;
         if (!(c > 0.0)) return 0;
         if (c >= static_cast<double>(count - 1)) return count - 1;
         return static_cast<int>(c);
@@ -90,11 +115,13 @@ class UniformGrid {
 
     Box bounds_;
     double cellSize_ = 1.0;
+    double perCell_ = 1.0;  // 1 / cellSize_
     int columns_ = 0;
     int rows_ = 0;
     std::vector<std::uint32_t> cellStart_;
     std::vector<Entry> entries_;
     std::vector<std::uint32_t> everywhere_;
+    std::vector<std::uint32_t> sums_;  // entries in cells [0, x) x [0, y), (columns+1) per row
     std::vector<std::uint32_t> fill_;  // scratch of build()
 };
 

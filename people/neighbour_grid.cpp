@@ -23,6 +23,12 @@ std::span<const std::uint32_t> NeighbourGrid::near(Vec2 p, double reach) {
             if (boxes_[i].finite()) found_.push_back(static_cast<std::uint32_t>(i));
         return found_;
     }
+    // Reaching over much of the grid, the index saves nothing: offer everybody.
+    if (grid_.coversMuch(q)) {
+        for (std::size_t i = 0; i < boxes_.size(); ++i)
+            if (boxes_[i].finite()) found_.push_back(static_cast<std::uint32_t>(i));
+        return found_;
+    }
     grid_.query(q, [&](std::uint32_t i) {
         // Positions that are not finite are reported everywhere; they are nobody's neighbour.
         if (boxes_[i].overlaps(q)) marks_[i / 64] |= std::uint64_t{1} << (i % 64);

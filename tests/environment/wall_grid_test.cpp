@@ -134,6 +134,8 @@ TEST(UniformGrid, ReportsOverlappingBoxesOnceAndUnboundedOnesAlways) {
             const Box q{a.x, a.y, a.x + d.uniform(0, 6), a.y + d.uniform(0, 6)};
             std::fill(seen.begin(), seen.end(), 0);
             grid.query(q, [&](std::uint32_t k) { ++seen[k]; });
+            // Unbounded items are everywhere, so nowhere is empty.
+            ASSERT_FALSE(grid.surelyEmpty(q));
             for (std::size_t k = 0; k < boxes.size(); ++k) {
                 ASSERT_LE(seen[k], 1);
                 if (boxes[k].overlaps(q) || k == 17 || k == 99) {
@@ -142,6 +144,20 @@ TEST(UniformGrid, ReportsOverlappingBoxesOnceAndUnboundedOnesAlways) {
             }
         }
     }
+    // Without unbounded items, open places are recognised as empty.
+    boxes.resize(17);
+    grid.build(boxes, 1.0, 256);
+    int empty = 0;
+    for (int i = 0; i < 2000; ++i) {
+        const Vec2 a{d.uniform(-10, 110), d.uniform(-10, 110)};
+        const Box q{a.x, a.y, a.x + d.uniform(0, 3), a.y + d.uniform(0, 3)};
+        bool overlapped = false;
+        for (const Box& b : boxes) overlapped = overlapped || b.overlaps(q);
+        const bool said = grid.surelyEmpty(q);
+        ASSERT_FALSE(said && overlapped) << i;
+        empty += said ? 1 : 0;
+    }
+    EXPECT_GT(empty, 1500);
     // Stopping early.
     int visits = 0;
     grid.query({0, 0, 100, 100}, [&](std::uint32_t) { return ++visits < 5; });
