@@ -52,8 +52,8 @@ AreaIndex::AreaIndex(const SubareaList& list) : size_(list.size()) {
             b.maxX = std::max(b.maxX, c.x);
             b.maxY = std::max(b.maxY, c.y);
         }
-        const double size = std::max({std::fabs(b.minX), std::fabs(b.minY), std::fabs(b.maxX),
-                                      std::fabs(b.maxY)});
+        const double size =
+            std::max({std::fabs(b.minX), std::fabs(b.minY), std::fabs(b.maxX), std::fabs(b.maxY)});
         const double slack = kSlack * (1.0 + 1e-6 * size);
         b = {b.minX - slack, b.minY - slack, b.maxX + slack, b.maxY + slack};
         items_.push_back(static_cast<std::uint32_t>(i));
@@ -81,8 +81,8 @@ AreaIndex::AreaIndex(const SubareaList& list) : size_(list.size()) {
 
 int AreaIndex::indexAt(const SubareaList& list, double x, double y) const {
     // Off the grid (or not finite) only the plain loop knows.
-    if (list.size() != size_ || !(x >= bounds_.minX && x <= bounds_.maxX && y >= bounds_.minY &&
-                                  y <= bounds_.maxY))
+    if (list.size() != size_ ||
+        !(x >= bounds_.minX && x <= bounds_.maxX && y >= bounds_.minY && y <= bounds_.maxY))
         return vostrel::indexAt(list, x, y);
     // A point lies in one cell, whose subareas come in list order.
     int found = -1;

@@ -25,8 +25,8 @@ class AreaIndex {
   private:
     static constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
 
-    std::size_t size_ = kNoIndex;  // of the list indexed
-    Box bounds_;                   // of the grid; outside it the plain loop answers
+    std::size_t size_ = kNoIndex;       // of the list indexed
+    Box bounds_;                        // of the grid; outside it the plain loop answers
     std::vector<std::uint32_t> items_;  // list position of each grid item
     UniformGrid grid_;
 };

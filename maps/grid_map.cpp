@@ -24,7 +24,8 @@ void clip(double origin, double step, double low, double high, double& first, do
 
 template <class T>
 bool sameBits(std::span<const T> a, std::span<const T> b) {
-    return a.size() == b.size() && (a.empty() || std::memcmp(a.data(), b.data(), a.size_bytes()) == 0);
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size_bytes()) == 0);
 }
 
 }  // namespace
@@ -39,7 +40,8 @@ GridMap::GridMap(std::int32_t width, std::int32_t height, double scale)
 
 void GridMap::update(std::span<const Segment> walls, const Pose2D& pose) {
     // A robot standing still sees the same map cycle after cycle.
-    if (drawn_ && sameBits(std::span<const Pose2D>(&pose, 1), std::span<const Pose2D>(&drawnPose_, 1)) &&
+    if (drawn_ &&
+        sameBits(std::span<const Pose2D>(&pose, 1), std::span<const Pose2D>(&drawnPose_, 1)) &&
         sameBits(walls, std::span<const Segment>(drawnWalls_)))
         return;
     drawnPose_ = pose;

@@ -117,7 +117,8 @@ void Crowd::countPopulation() {
     resetPopulation(subareas_);
     for (const Predicted& q : predicted_) {
         const int i = areaAt(q.position);
-        if (i >= 0) subareas_[static_cast<std::size_t>(i)].setPopulation(subarea(i).population() + 1);
+        if (i >= 0)
+            subareas_[static_cast<std::size_t>(i)].setPopulation(subarea(i).population() + 1);
     }
 }
 

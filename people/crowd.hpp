@@ -158,9 +158,9 @@ class Crowd {
     // Scratch kept between steps so that stepping does not allocate in the steady state.
     std::vector<Predicted> predicted_;
     bool plainLoops_ = false;
-    WallGrid wallGrid_;           // the environment's walls; they do not change during a run
-    AreaIndex areaIndex_;         // the subareas' shapes, which do not change either
-    NeighbourGrid neighbours_;    // over predicted_
+    WallGrid wallGrid_;         // the environment's walls; they do not change during a run
+    AreaIndex areaIndex_;       // the subareas' shapes, which do not change either
+    NeighbourGrid neighbours_;  // over predicted_
     std::vector<std::int32_t> leavers_;
     RoutePlanner planner_;
     std::vector<int> reportedActions_;

@@ -29,7 +29,8 @@ void Crowd::chooseDestination(Person& p) {
         const int n = group.count(id);
         for (int j = 0; j < n; ++j) {
             const int k = group.indexOf(id, j);
-            const Route& route = planner_.find(subareas_, position, itemAt(group, k).position(), areaIndex());
+            const Route& route =
+                planner_.find(subareas_, position, itemAt(group, k).position(), areaIndex());
             const double cost = kChoiceNoise.draw(rng_) * route.cost;
             if (j == 0 || best > cost) take(route, cost, k);
         }

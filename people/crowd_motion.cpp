@@ -89,10 +89,9 @@ void Crowd::steerNearby(Person& p) {
         f += sightForce(heading, position, q.position, kPersonStrength);
     }
     const std::size_t left = predicted_.size() - near.size();
-    if (left > 1 || (left == 1 && (selfNear || std::none_of(predicted_.begin(), predicted_.end(),
-                                                           [&](const Predicted& q) {
-                                                               return q.id == p.id;
-                                                           }))))
+    if (left > 1 ||
+        (left == 1 && (selfNear || std::none_of(predicted_.begin(), predicted_.end(),
+                                                [&](const Predicted& q) { return q.id == p.id; }))))
         zeroSkipped = true;
     for (const Pose2D& r : robots_)
         f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);

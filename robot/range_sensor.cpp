@@ -75,7 +75,9 @@ constexpr double kNearLine = 1e-3;
 // Beyond what rounding can move a hit; far smaller than a ray's spacing either way.
 constexpr double kSlack = 1e-3;
 
-bool finite(Vec2 v) { return std::isfinite(v.x) && std::isfinite(v.y); }
+bool finite(Vec2 v) {
+    return std::isfinite(v.x) && std::isfinite(v.y);
+}
 
 // Adds item to the rays whose angle lies in [lo, lo + width] (width below pi), with one ray
 // to spare on each side, which is far more than rounding of the angles can account for.
@@ -132,9 +134,12 @@ bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<cons
                                std::span<const Vec2> persons, double personRadius) {
     const std::size_t n = readings_.size();
     // A handful of rays, or a fan wrapping more than once and a half, gains nothing.
-    if (n < 16 || !(step > 0.0) || !finite(o) || static_cast<double>(n) * step > 3.0 * std::numbers::pi)
+    if (n < 16 || !(step > 0.0) || !finite(o) ||
+        static_cast<double>(n) * step > 3.0 * std::numbers::pi)
         return false;
-    const auto all = [&](RayBuckets& b, std::uint32_t item) { b.add(item, 0, static_cast<std::int64_t>(n) - 1); };
+    const auto all = [&](RayBuckets& b, std::uint32_t item) {
+        b.add(item, 0, static_cast<std::int64_t>(n) - 1);
+    };
 
     wallRays_.reset(n);
     for (std::size_t k = 0; k < walls.size(); ++k) {

@@ -19,8 +19,7 @@ void RayBuckets::add(std::uint32_t item, std::int64_t first, std::int64_t last) 
         ranges_.back().last = std::max(ranges_.back().last, static_cast<std::uint32_t>(last));
         return;
     }
-    ranges_.push_back(
-        {item, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last)});
+    ranges_.push_back({item, static_cast<std::uint32_t>(first), static_cast<std::uint32_t>(last)});
 }
 
 void RayBuckets::finish() {

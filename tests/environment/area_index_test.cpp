@@ -39,16 +39,25 @@ void expectSameLookups(const SubareaList& list, std::uint64_t seed, int points) 
         const auto& c = a.corners();
         Vec2 p;
         switch (i % 6) {
-            case 0: p = c[d.below(c.size())]; break;
+            case 0:
+                p = c[d.below(c.size())];
+                break;
             case 1: {
                 const std::size_t k = d.below(c.size());
                 p = c[k] + (c[(k + 1) % c.size()] - c[k]) * d.uniform(0, 1);
                 break;
             }
-            case 2: p = c[d.below(c.size())] + Vec2{d.uniform(-1e-3, 1e-3), d.uniform(-1e-3, 1e-3)}; break;
-            case 3: p = {d.uniform(lo - 20, hi + 20), d.uniform(lo - 20, hi + 20)}; break;
-            case 4: p = {std::round(d.uniform(lo, hi) * 4) / 4, std::round(d.uniform(lo, hi) * 4) / 4}; break;
-            default: p = {d.uniform(lo, hi), d.uniform(lo, hi)};
+            case 2:
+                p = c[d.below(c.size())] + Vec2{d.uniform(-1e-3, 1e-3), d.uniform(-1e-3, 1e-3)};
+                break;
+            case 3:
+                p = {d.uniform(lo - 20, hi + 20), d.uniform(lo - 20, hi + 20)};
+                break;
+            case 4:
+                p = {std::round(d.uniform(lo, hi) * 4) / 4, std::round(d.uniform(lo, hi) * 4) / 4};
+                break;
+            default:
+                p = {d.uniform(lo, hi), d.uniform(lo, hi)};
         }
         const int expected = indexAt(list, p.x, p.y);
         ASSERT_EQ(index.indexAt(list, p.x, p.y), expected) << i << ": " << p.x << ", " << p.y;
@@ -81,11 +90,25 @@ TEST(AreaIndex, OverlapsSliversAndNonConvexShapesMatchThePlainScan) {
         const Vec2 a{d.uniform(0, 50), d.uniform(0, 50)};
         const double w = d.uniform(0.5, 6), h = d.uniform(0.5, 6);
         switch (i % 5) {
-            case 0: list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, 0}, a + Vec2{w, h}, a + Vec2{0, h}}); break;
-            case 1: list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, d.uniform(-3, 3)}, a + Vec2{d.uniform(-3, 3), h}}); break;
-            case 2: list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, 0}, a + Vec2{w / 2, h / 8}, a + Vec2{w, h}, a + Vec2{0, h}}); break;
-            case 3: list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, h}, a + Vec2{2 * w, 2 * h + 1e-9}}); break;
-            default: list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, 0}, a + Vec2{w, 1e-7}}); break;
+            case 0:
+                list.emplace_back(
+                    i, std::vector<Vec2>{a, a + Vec2{w, 0}, a + Vec2{w, h}, a + Vec2{0, h}});
+                break;
+            case 1:
+                list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, d.uniform(-3, 3)},
+                                                       a + Vec2{d.uniform(-3, 3), h}});
+                break;
+            case 2:
+                list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, 0}, a + Vec2{w / 2, h / 8},
+                                                       a + Vec2{w, h}, a + Vec2{0, h}});
+                break;
+            case 3:
+                list.emplace_back(
+                    i, std::vector<Vec2>{a, a + Vec2{w, h}, a + Vec2{2 * w, 2 * h + 1e-9}});
+                break;
+            default:
+                list.emplace_back(i, std::vector<Vec2>{a, a + Vec2{w, 0}, a + Vec2{w, 1e-7}});
+                break;
         }
     }
     // Corners on one line: the containment rule then claims every point off that line, so

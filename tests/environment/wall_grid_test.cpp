@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
-#include "environment/walls.hpp"
 #include "environment/wall_grid.hpp"
+#include "environment/walls.hpp"
 
 namespace vostrel {
 namespace {
@@ -31,7 +31,8 @@ Walls layout(Draw& d, int count, double size) {
     walls.add(Segment::fromPoints({2, 2}, {2, 2}));
     while (walls.count() < count) {
         const int kind = d.below(4);
-        const Vec2 a{std::round(d.uniform(0, size) * 2) / 2, std::round(d.uniform(0, size) * 2) / 2};
+        const Vec2 a{std::round(d.uniform(0, size) * 2) / 2,
+                     std::round(d.uniform(0, size) * 2) / 2};
         const double l = std::round(d.uniform(0.5, 6) * 2) / 2;
         if (kind == 0) walls.add(Segment::fromPoints(a, {a.x + l, a.y}));
         if (kind == 1) walls.add(Segment::fromPoints(a, {a.x, a.y + l}));
@@ -48,13 +49,20 @@ Segment query(Draw& d, const Walls& walls, double size) {
     const Vec2 free = d.point(size);
     const Vec2 onWall = w.origin + w.direction * d.uniform(0, 1);
     switch (d.below(7)) {
-        case 0: return Segment::fromPoints(free, w.origin);
-        case 1: return Segment::fromPoints(w.end(), free);
-        case 2: return Segment::fromPoints(free, onWall);
-        case 3: return Segment::fromPoints(w.origin + w.direction * d.uniform(0, 0.5), onWall);
-        case 4: return Segment::fromPoints(free, free + (w.origin - free) * 2.0);
-        case 5: return Segment::fromPoints(free, free + Vec2{d.uniform(-8, 8), d.uniform(-8, 8)});
-        default: return Segment::fromPoints(free, d.point(size));
+        case 0:
+            return Segment::fromPoints(free, w.origin);
+        case 1:
+            return Segment::fromPoints(w.end(), free);
+        case 2:
+            return Segment::fromPoints(free, onWall);
+        case 3:
+            return Segment::fromPoints(w.origin + w.direction * d.uniform(0, 0.5), onWall);
+        case 4:
+            return Segment::fromPoints(free, free + (w.origin - free) * 2.0);
+        case 5:
+            return Segment::fromPoints(free, free + Vec2{d.uniform(-8, 8), d.uniform(-8, 8)});
+        default:
+            return Segment::fromPoints(free, d.point(size));
     }
 }
 
@@ -109,9 +117,8 @@ TEST(WallGrid, NearbyWallsIncludeEveryWallWithinReachOnce) {
     }
     // A point that is not finite has every wall near it.
     int count = 0;
-    grid.forEachNear({std::numeric_limits<double>::quiet_NaN(), 1}, 1, [&](std::size_t) {
-        ++count;
-    });
+    grid.forEachNear({std::numeric_limits<double>::quiet_NaN(), 1}, 1,
+                     [&](std::size_t) { ++count; });
     EXPECT_EQ(count, walls.count());
 }
 

@@ -39,9 +39,9 @@ std::string crowded(const std::string& path, const std::string& interval) {
     std::string text{std::istreambuf_iterator<char>(in), {}};
     const auto begin = text.find("Entrance");
     const auto end = text.find('}', begin);
-    const std::string block = std::regex_replace(text.substr(begin, end - begin),
-                                                 std::regex(R"(,\s*[0-9.]+,\s*[0-9.]+;)"),
-                                                 ", " + interval + ", 0.05;");
+    const std::string block =
+        std::regex_replace(text.substr(begin, end - begin),
+                           std::regex(R"(,\s*[0-9.]+,\s*[0-9.]+;)"), ", " + interval + ", 0.05;");
     text.replace(begin, end - begin, block);
     const std::string out = ::testing::TempDir() + "crowded_" + std::to_string(text.size());
     std::ofstream(out) << text;
@@ -88,7 +88,8 @@ class WallForceTest : public PeopleTest {};
 // pick the same wall for every position, on walls, at corners and far away.
 TEST_F(WallForceTest, MatchesThePlainLoopEverywhere) {
     const Vec2 corners[] = {{0, 0}, {10, 0}, {10, 6}, {0, 6}};
-    for (int i = 0; i < 4; ++i) env.walls.add(Segment::fromPoints(corners[i], corners[(i + 1) % 4]));
+    for (int i = 0; i < 4; ++i)
+        env.walls.add(Segment::fromPoints(corners[i], corners[(i + 1) % 4]));
     env.walls.add(Segment::fromPoints({5, 0}, {5, 2.5}));
     env.walls.add(Segment::fromPoints({5, 2.5}, {5, 0}));  // the same wall, later in the file
     env.walls.add(Segment::fromPoints({2, 4}, {3.3, 4.7}));

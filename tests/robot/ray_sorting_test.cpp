@@ -44,9 +44,15 @@ void expectSameScans(const Fan& fan, std::uint64_t seed, int scans) {
         for (int k = 0; k < 40; ++k) {
             const Vec2 a{std::round(d.uniform(0, 20)), std::round(d.uniform(0, 20))};
             switch (d.below(4)) {
-                case 0: walls.push_back(Segment::fromPoints(a, a + Vec2{d.uniform(-8, 8), 0})); break;
-                case 1: walls.push_back(Segment::fromPoints(a, a + Vec2{0, d.uniform(-8, 8)})); break;
-                case 2: walls.push_back(Segment{{d.uniform(-5, 5), d.uniform(-5, 5)}, a}); break;
+                case 0:
+                    walls.push_back(Segment::fromPoints(a, a + Vec2{d.uniform(-8, 8), 0}));
+                    break;
+                case 1:
+                    walls.push_back(Segment::fromPoints(a, a + Vec2{0, d.uniform(-8, 8)}));
+                    break;
+                case 2:
+                    walls.push_back(Segment{{d.uniform(-5, 5), d.uniform(-5, 5)}, a});
+                    break;
                 default: {
                     const Vec2 o{pose.x + fan.sensorX, pose.y + 0.05};
                     walls.push_back(Segment::fromPoints(o + (a - o) * 0.2, a));
