@@ -142,6 +142,8 @@ bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<cons
     };
 
     wallRays_.reset(n);
+    // Unknown unless the wall is well clear of the sensor's spot.
+    wallReach_.assign(walls.size(), -std::numeric_limits<double>::infinity());
     for (std::size_t k = 0; k < walls.size(); ++k) {
         const auto item = static_cast<std::uint32_t>(k);
         const Segment& w = walls[k];
@@ -158,7 +160,12 @@ bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<cons
             continue;
         }
         const double along = std::clamp(-a.dot(w.direction) / (length * length), 0.0, 1.0);
-        if ((a + w.direction * along).length() > maxDistance_ + kSlack) continue;
+        const double nearest = (a + w.direction * along).length();
+        if (nearest > maxDistance_ + kSlack) continue;
+        // No ray meets the wall nearer than this many millimetres; the wall's line keeps a
+        // millimetre from the sensor, so the rays that cross it do so at a clear angle and
+        // their hit distances are exact to far better than a micrometre.
+        wallReach_[k] = 1000.0 * (nearest - 1e-6);
         const double fromA = std::atan2(a.y, a.x);
         const double delta = std::remainder(std::atan2(b.y, b.x) - fromA, kTwoPi);
         if (std::fabs(delta) > std::numbers::pi - 1e-6) {
@@ -218,7 +225,11 @@ void RangeSensor::scan(const Pose2D& robotPose, std::span<const Segment> walls,
                 takeNearer(reading, 1000.0 * range, farCode_);
         };
         if (sorted) {
-            for (const std::uint32_t k : wallRays_.items(i)) tryWall(walls[k]);
+            for (const std::uint32_t k : wallRays_.items(i)) {
+                // A wall that cannot come nearer than the reading so far cannot change it.
+                if (reading != farCode_ && reading <= wallReach_[k]) continue;
+                tryWall(walls[k]);
+            }
             if (personRadius > 0.0)
                 for (const std::uint32_t j : personRays_.items(i)) tryPerson(persons[j]);
         } else {

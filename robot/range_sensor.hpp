@@ -79,6 +79,7 @@ private:
     bool aimed_ = false;
     RayBuckets wallRays_;
     RayBuckets personRays_;
+    std::vector<double> wallReach_;  // per wall: no hit nearer than this, in millimetres
 };
 
 }  // namespace vostrel
