@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace vostrel {
 
@@ -21,6 +22,12 @@ void clip(double origin, double step, double low, double high, double& first, do
     last = std::min(last, std::ceil(b));
 }
 
+template <class T>
+bool sameBits(std::span<const T> a, std::span<const T> b) {
+    return a.size() == b.size() &&
+           (a.empty() || std::memcmp(a.data(), b.data(), a.size_bytes()) == 0);
+}
+
 }  // namespace
 
 GridMap::GridMap(std::int32_t width, std::int32_t height, double scale)
@@ -32,6 +39,13 @@ GridMap::GridMap(std::int32_t width, std::int32_t height, double scale)
       cells_(static_cast<std::size_t>(width_) * static_cast<std::size_t>(height_), kFree) {}
 
 void GridMap::update(std::span<const Segment> walls, const Pose2D& pose) {
+    // A robot standing still sees the same map cycle after cycle.
+    if (drawn_ &&
+        sameBits(std::span<const Pose2D>(&pose, 1), std::span<const Pose2D>(&drawnPose_, 1)) &&
+        sameBits(walls, std::span<const Segment>(drawnWalls_)))
+        return;
+    drawnPose_ = pose;
+    drawnWalls_.assign(walls.begin(), walls.end());
     std::fill(cells_.begin(), cells_.end(), kFree);
     segments_.clear();
     const double c = std::cos(pose.heading);
@@ -44,9 +58,11 @@ void GridMap::update(std::span<const Segment> walls, const Pose2D& pose) {
     for (const Segment& wall : walls)
         segments_.push_back(Segment::fromPoints(toGrid(wall.origin), toGrid(wall.end())));
     for (const Segment& segment : segments_) rasteriseSegment(segment);
+    drawn_ = true;
 }
 
 void GridMap::markCell(Vec2 p) {
+    drawn_ = false;
     // Truncation towards zero: points up to a cell below the lower edges still land in
     // column or row 0. The comparisons also reject NaN before any conversion to int.
     const double column = std::trunc((halfWidth_ + p.x) / scale_);

@@ -24,7 +24,8 @@ public:
     GridMap(std::int32_t width, std::int32_t height, double scale);
 
     // Clears the grid, moves every wall into the frame of pose and rasterises it. The segment
-    // list and the cells keep their storage, so a refresh does not allocate.
+    // list and the cells keep their storage, so a refresh does not allocate. Walls and pose
+    // bit-identical to the last update's leave the grid as it is: it would come out the same.
     void update(std::span<const Segment> walls, const Pose2D& pose);
     // Occupies the cell under a grid-frame point; points off the grid are ignored.
     void markCell(Vec2 p);
@@ -53,6 +54,10 @@ private:
     double halfHeight_;
     std::vector<Segment> segments_;
     std::vector<std::uint8_t> cells_;
+    // What the cells were last drawn from; marking cells by hand forgets it.
+    bool drawn_ = false;
+    Pose2D drawnPose_;
+    std::vector<Segment> drawnWalls_;
 };
 
 }  // namespace vostrel

@@ -24,7 +24,9 @@ Crowd::Crowd(const Environment& environment, const ActionTable& actions, Subarea
       subareas_(std::move(subareas)),
       seats_(static_cast<std::size_t>(environment.seats.size())),
       queues_(static_cast<std::size_t>(environment.queues.size())),
-      entrances_(environment.entrances) {
+      entrances_(environment.entrances),
+      wallGrid_(environment.walls.all()),
+      areaIndex_(subareas_) {
     // Checked once here so that a broken file is named once and never read out of range later.
     entranceOpen_.reserve(entrances_.size());
     for (std::size_t r = 0; r < entrances_.size(); ++r) {
@@ -105,11 +107,19 @@ void Crowd::admitNewcomers(double dt) {
 void Crowd::predict(double dt) {
     predicted_.clear();
     for (const Person& p : persons_) predicted_.push_back({p.id, p.position() + p.velocity() * dt});
+    neighbours_.clear();
+    if (plainLoops_) return;
+    for (const Predicted& q : predicted_) neighbours_.add(q.position);
+    neighbours_.build();
 }
 
 void Crowd::countPopulation() {
     resetPopulation(subareas_);
-    for (const Predicted& q : predicted_) countAt(subareas_, q.position.x, q.position.y);
+    for (const Predicted& q : predicted_) {
+        const int i = areaAt(q.position);
+        if (i >= 0)
+            subareas_[static_cast<std::size_t>(i)].setPopulation(subarea(i).population() + 1);
+    }
 }
 
 void Crowd::refreshSeats() {
@@ -138,14 +148,14 @@ void Crowd::updatePerson(Person& p, double dt) {
     if (hasArrived(p)) {
         p.dwellLeft = p.action.dwell.draw(rng_);
         if (p.dwellLeft == 0.0) beginNextAction(p);
-        steer(p, predicted_);
+        steerInStep(p);
         return;
     }
     if (p.action.kind == kSeat) {
         const SeatState* seat = seatState(p.action.targetIndex);
         if (seat != nullptr && seat->occupied && seat->occupant != p.id) {
             chooseDestination(p);
-            steer(p, predicted_);
+            steerInStep(p);
             return;
         }
     }
@@ -153,7 +163,7 @@ void Crowd::updatePerson(Person& p, double dt) {
         p.setVelocity({});
         return;
     }
-    steer(p, predicted_);
+    steerInStep(p);
 }
 
 void Crowd::beginNextAction(Person& p) {
@@ -182,6 +192,10 @@ std::int32_t Crowd::addPerson(Person person) {
     person.id = nextId_++;
     persons_.push_back(std::move(person));
     return persons_.back().id;
+}
+
+int Crowd::areaAt(Vec2 p) const {
+    return plainLoops_ ? indexAt(subareas_, p.x, p.y) : areaIndex_.indexAt(subareas_, p.x, p.y);
 }
 
 Person* Crowd::findPerson(std::int32_t id) {

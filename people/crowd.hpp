@@ -6,11 +6,14 @@
 #include <vector>
 
 #include "environment/action_table.hpp"
+#include "environment/area_index.hpp"
 #include "environment/area_lookup.hpp"
 #include "environment/environment.hpp"
-#include "people/crowd_timer.hpp"
-#include "people/person.hpp"
 #include "environment/pose_2d.hpp"
+#include "environment/wall_grid.hpp"
+#include "people/crowd_timer.hpp"
+#include "people/neighbour_grid.hpp"
+#include "people/person.hpp"
 #include "people/route.hpp"
 #include "people/route_planner.hpp"
 #include "people/seat_state.hpp"
@@ -61,6 +64,9 @@ class Crowd {
     const std::vector<std::vector<std::int32_t>>& queues() const { return queues_; }
     const std::vector<Entrance>& entrances() const { return entrances_; }
     std::int32_t nextId() const { return nextId_; }
+    // With true, every step runs the plain loops over all persons and walls instead of the
+    // indexes; the results are the same bit for bit, which is what tests compare.
+    void usePlainLoops(bool on) { plainLoops_ = on; }
     // Places a person as it is, with the next id (returned) and without any draw or choice;
     // for scenarios that start from a given state.
     std::int32_t addPerson(Person person);
@@ -83,6 +89,7 @@ class Crowd {
 
     // --- Walking model of one person ---------------------------------------------------------
 
+    // Against every entry of predicted; a step uses the neighbour index over predicted().
     void steer(Person& person, std::span<const Predicted> predicted) const;
     double walkingSpeed(const Person& person, std::span<const Predicted> predicted) const;
     Vec2 goalDirection(const Person& person) const;
@@ -122,6 +129,14 @@ class Crowd {
     const std::vector<std::int32_t>* queueList(int k) const;
     SeatState* seatState(int k);
     static void dropRouteFront(Person& person);
+    // steer() against predicted(), looking only at the persons the neighbour index offers.
+    void steerNearby(Person& person);
+    void steerInStep(Person& person);
+    Vec2 sightForce(Vec2 heading, Vec2 position, Vec2 other, double strength) const;
+    bool isClear(const Segment& s) const;
+    // indexAt() over subareas_, and the index that answers it unless plain loops are asked for.
+    int areaAt(Vec2 p) const;
+    const AreaIndex* areaIndex() const { return plainLoops_ ? nullptr : &areaIndex_; }
     void reportMissingAction(int actionId);
 
     const Environment& environment_;
@@ -142,6 +157,10 @@ class Crowd {
 
     // Scratch kept between steps so that stepping does not allocate in the steady state.
     std::vector<Predicted> predicted_;
+    bool plainLoops_ = false;
+    WallGrid wallGrid_;         // the environment's walls; they do not change during a run
+    AreaIndex areaIndex_;       // the subareas' shapes, which do not change either
+    NeighbourGrid neighbours_;  // over predicted_
     std::vector<std::int32_t> leavers_;
     RoutePlanner planner_;
     std::vector<int> reportedActions_;

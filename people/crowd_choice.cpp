@@ -29,7 +29,8 @@ void Crowd::chooseDestination(Person& p) {
         const int n = group.count(id);
         for (int j = 0; j < n; ++j) {
             const int k = group.indexOf(id, j);
-            const Route& route = planner_.find(subareas_, position, itemAt(group, k).position());
+            const Route& route =
+                planner_.find(subareas_, position, itemAt(group, k).position(), areaIndex());
             const double cost = kChoiceNoise.draw(rng_) * route.cost;
             if (j == 0 || best > cost) take(route, cost, k);
         }
@@ -51,8 +52,8 @@ void Crowd::chooseDestination(Person& p) {
                 const int k = seats.indexOf(id, j);
                 if (seats_[static_cast<std::size_t>(k)].occupied) continue;
                 const Vec2 target = itemAt(seats, k).position();
-                const Route& route = planner_.find(subareas_, position, target);
-                const int around = indexAt(subareas_, target.x, target.y);
+                const Route& route = planner_.find(subareas_, position, target, areaIndex());
+                const int around = areaAt(target);
                 if (around < 0) throw Error(kOutOfSubareas);
                 const double density = subarea(around).density();
                 const double cost = kChoiceNoise.draw(rng_) * (density + 1.0) * route.cost;
@@ -66,7 +67,7 @@ void Crowd::chooseDestination(Person& p) {
             const int n = queues.count(id);
             for (int j = 0; j < n; ++j) {
                 const int k = queues.indexOf(id, j);
-                const Route& route = planner_.find(subareas_, position, queueTail(k));
+                const Route& route = planner_.find(subareas_, position, queueTail(k), areaIndex());
                 const double waiting =
                     static_cast<double>(queues_[static_cast<std::size_t>(k)].size());
                 const double cost =
@@ -85,11 +86,11 @@ void Crowd::chooseDestination(Person& p) {
 void Crowd::repairRoute(Person& p) {
     if (p.route.empty()) return;
     const Vec2 position = p.position();
-    const int here = indexAt(subareas_, position.x, position.y);
+    const int here = areaAt(position);
     if (here >= 0 && subarea(p.route.front()).isNeighbour(subarea(here).id())) return;
     // Pushed off its way (into a subarea that does not border the next one, or off the network):
     // without a border to aim at the person would head for the frame origin, so plan afresh.
-    const Route& route = planner_.find(subareas_, position, finalTarget(p));
+    const Route& route = planner_.find(subareas_, position, finalTarget(p), areaIndex());
     p.route.assign(route.subareas.begin(), route.subareas.end());
     if (isInRouteArea(p)) dropRouteFront(p);
 }

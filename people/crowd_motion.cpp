@@ -21,6 +21,22 @@ constexpr double kAgentRange = 7.5;
 constexpr double kAgentCone = 0.5;
 constexpr double kPersonStrength = 0.6;
 constexpr double kRobotStrength = 0.8;
+// Neighbours are looked up this far out: the sight range and a margin no rounding reaches.
+constexpr double kAgentReach = kAgentRange + 0.01;
+
+// True when w is certainly longer than range, judged from its squared length with a margin
+// far above rounding, so that w.length() <= range can never hold for a vector it rejects.
+bool surelyBeyond(Vec2 w, double range) {
+    return w.x * w.x + w.y * w.y > range * range * (1.0 + 1e-9);
+}
+
+// True when heading.dot(w.normalised()) >= cone (0 < cone < 1, heading of length 1 or 0) can
+// certainly not hold; decided without the square root, again with a margin far above rounding.
+bool surelyOutsideCone(Vec2 heading, Vec2 w, double cone) {
+    const double along = heading.x * w.x + heading.y * w.y;
+    if (along <= 0.0) return true;
+    return along * along < cone * cone * (w.x * w.x + w.y * w.y) * (1.0 - 1e-9);
+}
 }  // namespace
 
 Vec2 Crowd::approachVector(Vec2 p, const Segment& s, double margin) {
@@ -41,6 +57,66 @@ void Crowd::steer(Person& p, std::span<const Predicted> predicted) const {
     p.setVelocity(b * (walkingSpeed(p, predicted) / 2.0));
 }
 
+void Crowd::steerInStep(Person& p) {
+    if (plainLoops_ || neighbours_.size() != predicted_.size())
+        steer(p, predicted_);
+    else
+        steerNearby(p);
+}
+
+void Crowd::steerNearby(Person& p) {
+    const Vec2 position = p.position();
+    const Vec2 velocity = p.velocity();
+    const Vec2 heading = velocity.normalised();
+    Vec2 f = goalDirection(p) + wallForce(position);
+    const std::span<const std::uint32_t> near = neighbours_.near(position, kAgentReach);
+    // Everybody the index leaves out is out of sight range and would add exactly zero; such
+    // additions are skipped, and one zero added at the end instead, which turns a sum of
+    // negative zeros into a positive one just as they would have.
+    bool zeroSkipped = false;
+    bool selfNear = false;
+    for (const std::uint32_t i : near) {
+        const Predicted& q = predicted_[i];
+        if (q.id == p.id) {
+            selfNear = true;
+            continue;
+        }
+        const Vec2 w = q.position - position;
+        if (surelyBeyond(w, kAgentRange) || surelyOutsideCone(heading, w, kAgentCone)) {
+            zeroSkipped = true;
+            continue;
+        }
+        f += sightForce(heading, position, q.position, kPersonStrength);
+    }
+    const std::size_t left = predicted_.size() - near.size();
+    if (left > 1 ||
+        (left == 1 && (selfNear || std::none_of(predicted_.begin(), predicted_.end(),
+                                                [&](const Predicted& q) { return q.id == p.id; }))))
+        zeroSkipped = true;
+    for (const Pose2D& r : robots_)
+        f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);
+    if (zeroSkipped) f += Vec2{};
+    const Vec2 b = velocity.normalised() + f.normalised();
+    p.setVelocity(b);
+
+    // walkingSpeed() over the same neighbours: persons that slow one down are within sight.
+    const Vec2 ahead = p.velocity().normalised();
+    int count = 0;
+    if (ahead != Vec2{}) {
+        for (const std::uint32_t i : near) {
+            const Predicted& q = predicted_[i];
+            if (q.id == p.id) continue;
+            const Vec2 w = q.position - position;
+            if (surelyBeyond(w, kSlowingRange) || surelyOutsideCone(ahead, w, kSlowingCone))
+                continue;
+            const double d = w.length();
+            if (d <= kSlowingRange && ahead.dot(w.normalised()) >= kSlowingCone) ++count;
+        }
+    }
+    const double speed = p.walkingRate - kSlowingPerPerson * count / std::numbers::sqrt3;
+    p.setVelocity(b * (speed / 2.0));
+}
+
 double Crowd::walkingSpeed(const Person& p, std::span<const Predicted> predicted) const {
     const Vec2 heading = p.velocity().normalised();
     const Vec2 position = p.position();
@@ -59,7 +135,8 @@ double Crowd::walkingSpeed(const Person& p, std::span<const Predicted> predicted
 Vec2 Crowd::goalDirection(const Person& p) const {
     if (p.route.empty()) return finalLegVector(p).normalised();
     const Vec2 position = p.position();
-    const int here = idAt(subareas_, position.x, position.y);
+    const int at = areaAt(position);
+    const int here = at < 0 ? -1 : subarea(at).id();
     const Subarea& next = subarea(p.route.front());
     // Off the network, or off the route, there is no border to aim at: head for the target
     // itself rather than for the frame origin a missing border would give.
@@ -79,7 +156,7 @@ Vec2 Crowd::lookAhead(const Person& p, std::span<const int> route) const {
             ? finalLegVector(p)
             : approachVector(position, subarea(route.front()).borderWith(subarea(passed).id()),
                              kBorderMargin);
-    if (!environment_.walls.isClear(Segment{next, position})) return {};
+    if (!isClear(Segment{next, position})) return {};
     // Summed from the far end, as the chain of sights unwinds.
     return next.normalised() + lookAhead(p, route);
 }
@@ -104,15 +181,29 @@ Vec2 Crowd::finalLegVector(const Person& p) const {
 Vec2 Crowd::wallForce(Vec2 position) const {
     Vec2 nearest;
     double d = 0.0;
+    std::size_t at = 0;
     bool any = false;
-    for (const Segment& wall : environment_.walls.all()) {
+    // The first wall in file order wins among equally near ones.
+    const auto consider = [&](std::size_t i, const Segment& wall) {
         const Vec2 w = approachVector(position, wall, 0.0);
         const double l = w.length();
-        if (!any || l < d) {
+        if (!any || l < d || (l == d && i < at)) {
             nearest = w;
             d = l;
+            at = i;
             any = true;
         }
+    };
+    const std::vector<Segment>& walls = environment_.walls.all();
+    if (plainLoops_) {
+        for (std::size_t i = 0; i < walls.size(); ++i) consider(i, walls[i]);
+    } else if (!walls.empty()) {
+        // The first wall decides alone when its distance is NaN, as in the loop over all;
+        // otherwise only walls within reach can win, and the index offers all of those.
+        consider(0, walls[0]);
+        wallGrid_.forEachNear(position, kWallRange + WallGrid::kSlack, [&](std::size_t i) {
+            if (i != 0) consider(i, walls[i]);
+        });
     }
     // On the wall itself there is no direction to push in.
     if (!any || d > kWallRange || d == 0.0) return {};
@@ -120,15 +211,23 @@ Vec2 Crowd::wallForce(Vec2 position) const {
 }
 
 Vec2 Crowd::agentForce(Vec2 velocity, Vec2 position, Vec2 other, double strength) const {
+    return sightForce(velocity.normalised(), position, other, strength);
+}
+
+Vec2 Crowd::sightForce(Vec2 heading, Vec2 position, Vec2 other, double strength) const {
     const Vec2 w = other - position;
     const double d = w.length();
     // At the same spot there is no direction to push in.
     if (!(d <= kAgentRange) || d == 0.0) return {};
     const Vec2 u = w.normalised();
-    const double c = velocity.normalised().dot(u);
+    const double c = heading.dot(u);
     if (!(c >= kAgentCone)) return {};
-    if (!environment_.walls.isClear(Segment::fromPoints(position, other))) return {};
+    if (!isClear(Segment::fromPoints(position, other))) return {};
     return -u * c * strength / (d * d);
+}
+
+bool Crowd::isClear(const Segment& s) const {
+    return plainLoops_ ? environment_.walls.isClear(s) : wallGrid_.isClear(s);
 }
 
 bool Crowd::hasArrived(const Person& p) {

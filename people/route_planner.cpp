@@ -32,9 +32,9 @@ void RoutePlanner::open(int c, double cost, double estimate, int parent) {
     openList_.insert(at, c);
 }
 
-const Route& RoutePlanner::find(const SubareaList& list, Vec2 p, Vec2 q) {
-    const int s = indexAt(list, p.x, p.y);
-    const int g = indexAt(list, q.x, q.y);
+const Route& RoutePlanner::find(const SubareaList& list, Vec2 p, Vec2 q, const AreaIndex* index) {
+    const int s = index != nullptr ? index->indexAt(list, p.x, p.y) : indexAt(list, p.x, p.y);
+    const int g = index != nullptr ? index->indexAt(list, q.x, q.y) : indexAt(list, q.x, q.y);
     if (s == g || s < 0 || g < 0) return straight(p, q);
 
     const auto at = [&](int i) -> const Subarea& { return list[static_cast<std::size_t>(i)]; };

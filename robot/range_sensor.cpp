@@ -1,8 +1,10 @@
 #include "robot/range_sensor.hpp"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <limits>
+#include <numbers>
 #include <utility>
 
 #include "platform/gaussian_random.hpp"
@@ -66,6 +68,32 @@ bool personHit(Vec2 o, Vec2 u, double maxDistance, Vec2 p, double r, double& ran
     return true;
 }
 
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+// Walls whose line passes this close to the sensor, and persons this close to it, are offered
+// to every ray: there the side-of-line tests turn on rounding, not on geometry.
+constexpr double kNearLine = 1e-3;
+// Beyond what rounding can move a hit; far smaller than a ray's spacing either way.
+constexpr double kSlack = 1e-3;
+
+bool finite(Vec2 v) {
+    return std::isfinite(v.x) && std::isfinite(v.y);
+}
+
+// Adds item to the rays whose angle lies in [lo, lo + width] (width below pi), with one ray
+// to spare on each side, which is far more than rounding of the angles can account for.
+void addArc(RayBuckets& buckets, std::uint32_t item, double lo, double width, double alpha,
+            double step) {
+    double rel = std::remainder(lo - alpha, kTwoPi);
+    if (rel < 0.0) rel += kTwoPi;
+    for (const double shift : {-kTwoPi, 0.0, kTwoPi}) {
+        const double a = rel + shift;
+        const double b = a + width;
+        if (b < -step) continue;
+        buckets.add(item, static_cast<std::int64_t>(std::ceil(a / step)) - 1,
+                    static_cast<std::int64_t>(std::floor(b / step)) + 1);
+    }
+}
+
 }  // namespace
 
 RangeSensor::RangeSensor(double start, double end, double maxDistance, std::int32_t farCode,
@@ -86,32 +114,128 @@ RangeSensor::RangeSensor(double start, double end, double maxDistance, std::int3
     rays_.assign(n, Segment{});
 }
 
+void RangeSensor::aim(double alpha, double step) {
+    if (aimed_ && directions_.size() == readings_.size() &&
+        std::bit_cast<std::uint64_t>(alpha) == std::bit_cast<std::uint64_t>(aimedAlpha_) &&
+        std::bit_cast<std::uint64_t>(step) == std::bit_cast<std::uint64_t>(aimedStep_))
+        return;
+    aimed_ = true;
+    aimedAlpha_ = alpha;
+    aimedStep_ = step;
+    directions_.resize(readings_.size());
+    // The angle grows by repeated addition, ray by ray.
+    for (Vec2& u : directions_) {
+        u = {std::cos(alpha), std::sin(alpha)};
+        alpha += step;
+    }
+}
+
+bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<const Segment> walls,
+                               std::span<const Vec2> persons, double personRadius) {
+    const std::size_t n = readings_.size();
+    // A handful of rays, or a fan wrapping more than once and a half, gains nothing.
+    if (n < 16 || !(step > 0.0) || !finite(o) ||
+        static_cast<double>(n) * step > 3.0 * std::numbers::pi)
+        return false;
+    const auto all = [&](RayBuckets& b, std::uint32_t item) {
+        b.add(item, 0, static_cast<std::int64_t>(n) - 1);
+    };
+
+    wallRays_.reset(n);
+    // Unknown unless the wall is well clear of the sensor's spot.
+    wallReach_.assign(walls.size(), -std::numeric_limits<double>::infinity());
+    for (std::size_t k = 0; k < walls.size(); ++k) {
+        const auto item = static_cast<std::uint32_t>(k);
+        const Segment& w = walls[k];
+        const Vec2 a = w.origin - o;
+        const Vec2 b = w.end() - o;
+        if (!finite(a) || !finite(b) || !finite(w.direction)) {
+            all(wallRays_, item);
+            continue;
+        }
+        const double length = w.direction.length();
+        if (length == 0.0) continue;  // both ends on one side of every ray: never crossed
+        if (std::fabs(w.direction.cross(a)) / length < kNearLine) {
+            all(wallRays_, item);
+            continue;
+        }
+        const double along = std::clamp(-a.dot(w.direction) / (length * length), 0.0, 1.0);
+        const double nearest = (a + w.direction * along).length();
+        if (nearest > maxDistance_ + kSlack) continue;
+        // No ray meets the wall nearer than this many millimetres; the wall's line keeps a
+        // millimetre from the sensor, so the rays that cross it do so at a clear angle and
+        // their hit distances are exact to far better than a micrometre.
+        wallReach_[k] = 1000.0 * (nearest - 1e-6);
+        const double fromA = std::atan2(a.y, a.x);
+        const double delta = std::remainder(std::atan2(b.y, b.x) - fromA, kTwoPi);
+        if (std::fabs(delta) > std::numbers::pi - 1e-6) {
+            all(wallRays_, item);
+            continue;
+        }
+        addArc(wallRays_, item, delta >= 0.0 ? fromA : fromA + delta, std::fabs(delta), alpha,
+               step);
+    }
+    wallRays_.finish();
+
+    personRays_.reset(n);
+    if (personRadius > 0.0) {
+        for (std::size_t j = 0; j < persons.size(); ++j) {
+            const auto item = static_cast<std::uint32_t>(j);
+            const Vec2 v = persons[j] - o;
+            const double d = v.length();
+            if (!finite(v) || !(d > personRadius + kSlack)) {
+                all(personRays_, item);
+                continue;
+            }
+            if (d > maxDistance_ + personRadius + kSlack) continue;
+            // Only rays ahead within this angle pass the distance-to-line test of a hit.
+            const double half = std::asin(std::min(1.0, (personRadius + 1e-6) / d));
+            addArc(personRays_, item, std::atan2(v.y, v.x) - half, 2.0 * half, alpha, step);
+        }
+    }
+    personRays_.finish();
+    return true;
+}
+
 void RangeSensor::scan(const Pose2D& robotPose, std::span<const Segment> walls,
                        std::span<const Vec2> persons, double personRadius, CRandom& rng) {
     const double c = std::cos(robotPose.heading);
     const double s = std::sin(robotPose.heading);
     const Vec2 o{robotPose.x + c * sensorX_ - s * sensorY_,
                  robotPose.y + s * sensorX_ + c * sensorY_};
-    double alpha = robotPose.heading + sensorHeading_ + (start_ - 90.0) * kRadiansPerDegree;
+    const double alpha = robotPose.heading + sensorHeading_ + (start_ - 90.0) * kRadiansPerDegree;
     const double step = angularStep() * kRadiansPerDegree;
     const GaussianRandom noise{0.0, noiseSigma_};
+    aim(alpha, step);
+    const bool sorted = !plainLoops_ && sortIntoRays(o, alpha, step, walls, persons, personRadius);
 
-    for (std::size_t i = 0; i < readings_.size(); ++i, alpha += step) {
-        const Vec2 u{std::cos(alpha), std::sin(alpha)};
+    for (std::size_t i = 0; i < readings_.size(); ++i) {
+        const Vec2 u = directions_[i];
         const Segment unitRay{u, o};
         const Segment raySegment{u * maxDistance_, o};
         std::int32_t reading = farCode_;
 
-        for (const Segment& wall : walls) {
+        const auto tryWall = [&](const Segment& wall) {
             double t = 0.0;
             if (wallHit(raySegment, unitRay, wall, t)) takeNearer(reading, 1000.0 * t, farCode_);
-        }
-        if (personRadius > 0.0) {
-            for (const Vec2& p : persons) {
-                double range = 0.0;
-                if (personHit(o, u, maxDistance_, p, personRadius, range))
-                    takeNearer(reading, 1000.0 * range, farCode_);
+        };
+        const auto tryPerson = [&](Vec2 p) {
+            double range = 0.0;
+            if (personHit(o, u, maxDistance_, p, personRadius, range))
+                takeNearer(reading, 1000.0 * range, farCode_);
+        };
+        if (sorted) {
+            for (const std::uint32_t k : wallRays_.items(i)) {
+                // A wall that cannot come nearer than the reading so far cannot change it.
+                if (reading != farCode_ && reading <= wallReach_[k]) continue;
+                tryWall(walls[k]);
             }
+            if (personRadius > 0.0)
+                for (const std::uint32_t j : personRays_.items(i)) tryPerson(persons[j]);
+        } else {
+            for (const Segment& wall : walls) tryWall(wall);
+            if (personRadius > 0.0)
+                for (const Vec2& p : persons) tryPerson(p);
         }
 
         if (reading == farCode_) {

@@ -9,6 +9,7 @@
 #include "platform/c_random.hpp"
 #include "environment/pose_2d.hpp"
 #include "robot/range_data.hpp"
+#include "robot/ray_buckets.hpp"
 
 namespace vostrel {
 
@@ -34,6 +35,10 @@ public:
     void scan(const Pose2D& robotPose, std::span<const Segment> walls,
               std::span<const Vec2> persons, double personRadius, CRandom& rng);
 
+    // With true, every ray is tested against every wall and person, as the reference the
+    // per-ray candidate lists are checked against; the readings are the same bit for bit.
+    void usePlainLoops(bool on) { plainLoops_ = on; }
+
     // The last scan into the port record; distance keeps its capacity from cycle to cycle.
     void fill(RangeData& out) const;
 
@@ -58,8 +63,23 @@ private:
     double sensorY_ = 0.0;
     double sensorHeading_ = 0.0;
     double noiseSigma_ = 0.0;
+    // Fills directions_ for the fan starting at alpha; kept while the pose keeps its heading.
+    void aim(double alpha, double step);
+    // Sorts walls and persons into the rays they may meet; false when the fan is too odd for
+    // that (then every ray looks at everything).
+    bool sortIntoRays(Vec2 o, double alpha, double step, std::span<const Segment> walls,
+                      std::span<const Vec2> persons, double personRadius);
+
     std::vector<std::int32_t> readings_;
     std::vector<Segment> rays_;
+    bool plainLoops_ = false;
+    std::vector<Vec2> directions_;
+    double aimedAlpha_ = 0.0;
+    double aimedStep_ = 0.0;
+    bool aimed_ = false;
+    RayBuckets wallRays_;
+    RayBuckets personRays_;
+    std::vector<double> wallReach_;  // per wall: no hit nearer than this, in millimetres
 };
 
 }  // namespace vostrel
