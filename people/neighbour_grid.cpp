@@ -13,22 +13,16 @@ constexpr int kMaxCellsPerAxis = 128;
 void NeighbourGrid::build() {
     grid_.build(boxes_, kCellSize, kMaxCellsPerAxis);
     marks_.assign((boxes_.size() + 63) / 64, 0);
+    everybody_.clear();
+    for (std::size_t i = 0; i < boxes_.size(); ++i)
+        if (boxes_[i].finite()) everybody_.push_back(static_cast<std::uint32_t>(i));
 }
 
 std::span<const std::uint32_t> NeighbourGrid::near(Vec2 p, double reach) {
     found_.clear();
     const Box q{p.x - reach, p.y - reach, p.x + reach, p.y + reach};
-    if (!q.finite()) {
-        for (std::size_t i = 0; i < boxes_.size(); ++i)
-            if (boxes_[i].finite()) found_.push_back(static_cast<std::uint32_t>(i));
-        return found_;
-    }
     // Reaching over much of the grid, the index saves nothing: offer everybody.
-    if (grid_.coversMuch(q)) {
-        for (std::size_t i = 0; i < boxes_.size(); ++i)
-            if (boxes_[i].finite()) found_.push_back(static_cast<std::uint32_t>(i));
-        return found_;
-    }
+    if (!q.finite() || grid_.coversMuch(q)) return everybody_;
     grid_.query(q, [&](std::uint32_t i) {
         // Positions that are not finite are reported everywhere; they are nobody's neighbour.
         if (boxes_[i].overlaps(q)) marks_[i / 64] |= std::uint64_t{1} << (i % 64);

@@ -30,6 +30,7 @@ class NeighbourGrid {
     UniformGrid grid_;
     std::vector<std::uint64_t> marks_;  // one bit per position, to hand them out in order
     std::vector<std::uint32_t> found_;
+    std::vector<std::uint32_t> everybody_;  // every finite position, in order
 };
 
 }  // namespace vostrel
