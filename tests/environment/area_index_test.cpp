@@ -1,6 +1,8 @@
 // The subarea index against the plain first-in-list scan, on seeded random points.
 #include <gtest/gtest.h>
 
+#include "tests/seeded_draw.hpp"
+
 #include <cmath>
 #include <limits>
 #include <random>
@@ -13,15 +15,7 @@
 namespace vostrel {
 namespace {
 
-class Draw {
-  public:
-    explicit Draw(std::uint64_t seed) : g_(seed) {}
-    double uniform(double lo, double hi) { return lo + (hi - lo) * ((g_() >> 11) * 0x1p-53); }
-    std::size_t below(std::size_t n) { return static_cast<std::size_t>(g_() % n); }
-
-  private:
-    std::mt19937_64 g_;
-};
+using Draw = test::SeededDraw;
 
 // Points inside, on corners and sides (shared borders), just outside, far off and NaN.
 void expectSameLookups(const SubareaList& list, std::uint64_t seed, int points) {

@@ -1,6 +1,8 @@
 // The wall index against the plain loops over all walls, on seeded random layouts.
 #include <gtest/gtest.h>
 
+#include "tests/seeded_draw.hpp"
+
 #include <cmath>
 #include <limits>
 #include <random>
@@ -12,16 +14,7 @@
 namespace vostrel {
 namespace {
 
-class Draw {
-  public:
-    explicit Draw(std::uint64_t seed) : g_(seed) {}
-    double uniform(double lo, double hi) { return lo + (hi - lo) * ((g_() >> 11) * 0x1p-53); }
-    int below(int n) { return static_cast<int>(g_() % static_cast<std::uint64_t>(n)); }
-    Vec2 point(double size) { return {uniform(0, size), uniform(0, size)}; }
-
-  private:
-    std::mt19937_64 g_;
-};
+using Draw = test::SeededDraw;
 
 // A building of the given size: axis-aligned walls on a half-metre raster (sharing end points
 // and lines, as drawn plans do), slanted walls, a few very long ones and a zero-length one.

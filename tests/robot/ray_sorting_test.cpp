@@ -1,6 +1,8 @@
 // Scans with per-ray candidate lists against scans testing every wall and person on every ray.
 #include <gtest/gtest.h>
 
+#include "tests/seeded_draw.hpp"
+
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -12,15 +14,7 @@
 namespace vostrel {
 namespace {
 
-class Draw {
-  public:
-    explicit Draw(std::uint64_t seed) : g_(seed) {}
-    double uniform(double lo, double hi) { return lo + (hi - lo) * ((g_() >> 11) * 0x1p-53); }
-    int below(int n) { return static_cast<int>(g_() % static_cast<std::uint64_t>(n)); }
-
-  private:
-    std::mt19937_64 g_;
-};
+using Draw = test::SeededDraw;
 
 struct Fan {
     double start, end, maxDistance;
