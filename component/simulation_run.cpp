@@ -75,6 +75,7 @@ void SimulationRun::activate(const Configuration& config) {
     {
         std::lock_guard lock(localMapLock_);
         refreshRelativeMap(localMap_, localGrid_, cycleStamp_, robot_.pose());
+        copiedRevision_ = localGrid_.revision();
     }
     {
         std::lock_guard lock(globalMapLock_);
@@ -148,7 +149,10 @@ void SimulationRun::execute(const Configuration& config,
     writeOutputs(config, pose);
     {
         std::lock_guard lock(localMapLock_);
-        refreshRelativeMap(localMap_, localGrid_, cycleStamp_, pose);
+        // A robot standing still leaves the grid as it was: the cells need no copy.
+        refreshRelativeMap(localMap_, localGrid_, cycleStamp_, pose,
+                           localGrid_.revision() != copiedRevision_);
+        copiedRevision_ = localGrid_.revision();
     }
     if (window_) drawDisplay(config);
     out_ << "Number of persons = " << static_cast<unsigned>(crowd_->persons().size()) << "\n";

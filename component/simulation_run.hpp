@@ -120,6 +120,7 @@ private:
     mutable std::mutex localMapLock_;
     RelativeMapData localMap_;
     GridMap localGrid_{200, 200, 0.05};
+    std::uint64_t copiedRevision_ = 0;  // of localGrid_, last copied into localMap_
 
     RobotMotion robot_;
     RangeSensor sensor_;
