@@ -85,6 +85,7 @@ class LzwEncoder {
             emit(prefix);
             if (next_ < 4096) {
                 entry = static_cast<std::uint16_t>(next_++);
+                used_.push_back(static_cast<std::size_t>(prefix) * 256 + c);
                 // The decoder learns each code one step later, hence ">" rather than ">=".
                 if (next_ > (1 << width_) && width_ < 12) ++width_;
             } else {
@@ -103,7 +104,10 @@ class LzwEncoder {
     static constexpr int kEnd = 257;
 
     void reset() {
-        std::fill(table_.begin(), table_.end(), std::uint16_t{0});
+        // Only the entries made since the last reset: wiping all 2 MiB each time would cost
+        // more than the encoding.
+        for (const std::size_t i : used_) table_[i] = 0;
+        used_.clear();
         next_ = kEnd + 1;
         width_ = 9;
     }
@@ -119,6 +123,7 @@ class LzwEncoder {
 
     std::vector<std::uint8_t>& out_;
     std::vector<std::uint16_t> table_;  // (prefix code, symbol) -> code; 0 is "none"
+    std::vector<std::size_t> used_;
     int next_ = kEnd + 1;
     int width_ = 9;
     std::uint32_t buffer_ = 0;
