@@ -234,7 +234,8 @@ int main(int argc, char** argv) {
                      "Annotate the picture (--window, --frames, --gif): time, step, persons, "
                      "seed, legend, scale bar, thinned laser rays, an arrow to a robot outside");
     app.add_option("--trails", o.trails, "With --annotate: draw the tracks of the last SEC seconds")
-        ->check(CLI::NonNegativeNumber)
+        ->type_name("SEC")
+        ->check(CLI::Range(0.0, 86400.0))
         ->needs(annotate);
     app.add_option("--gif", o.gifFile,
                    "Write the display of every cycle into one looping GIF animation, one frame "
