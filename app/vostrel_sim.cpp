@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "app/command_script.hpp"
+#include "app/metrics_report.hpp"
+#include "app/run_recorder.hpp"
 #include "app/output_json.hpp"
 #include "component/config_file.hpp"
 #include "component/configuration.hpp"
@@ -36,6 +38,7 @@ struct Options {
     std::vector<double> velocity;
     std::string commandsFile;
     std::string outputFile;
+    std::string metricsFile;
     std::string framesDir;
     bool window = false;
     bool check = false;
@@ -113,6 +116,8 @@ int run(const Options& o, const Configuration& config) {
         std::cerr << "vostrel-sim: activation stopped: " << e.what() << "\n";
         return 2;
     }
+    std::optional<RunMetrics> metrics;
+    if (!o.metricsFile.empty()) metrics.emplace(sim.environment().walls.all());
     const auto start = std::chrono::steady_clock::now();
     for (int cycle = 1; cycle <= o.cycles; ++cycle) {
         if (o.realtime)
@@ -129,8 +134,10 @@ int run(const Options& o, const Configuration& config) {
             return 2;
         }
         if (json.is_open()) json << toJson(sim.outputs()).dump() << '\n';
+        if (metrics) metrics->addCycle(sim.outputs(), personIds(sim));
     }
     sim.deactivate();
+    if (metrics && !reportMetrics(metrics->summary(), o.metricsFile, out, std::cerr)) return 1;
     if (!o.framesDir.empty() && !o.quiet)
         std::cerr << "vostrel-sim: display frames are in " << o.framesDir << "/\n";
     return 0;
@@ -176,6 +183,8 @@ int main(int argc, char** argv) {
         ->excludes(velocity);
     app.add_option("--output", o.outputFile,
                    "Write the five port samples of every cycle as JSON lines to this file");
+    app.add_option("--metrics", o.metricsFile,
+                   "Print the run's metrics at the end and write them to this file as JSON");
     app.add_option("--frames", o.framesDir,
                    "Write the display image of every cycle as a numbered PNG into this directory");
     app.add_flag("--window", o.window, "Show the live window when a display is reachable");
