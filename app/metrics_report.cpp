@@ -81,3 +81,37 @@ bool reportMetrics(const RunMetrics::Summary& summary, const std::string& path, 
 }
 
 }  // namespace vostrel
+
+namespace vostrel {
+
+namespace {
+
+std::optional<double> optionalOf(const nlohmann::json& j, const char* key) {
+    return j.contains(key) && j[key].is_number() ? std::optional(j[key].get<double>())
+                                                 : std::nullopt;
+}
+
+}  // namespace
+
+RunMetrics::Summary summaryFromJson(const nlohmann::json& j) {
+    RunMetrics::Summary s;
+    const nlohmann::json none = nlohmann::json::object();
+    const nlohmann::json& follow = j.contains("followed_person") ? j["followed_person"] : none;
+    const nlohmann::json& persons = j.contains("persons") ? j["persons"] : none;
+    s.cycles = j.value("cycles", std::int64_t{0});
+    s.pathLength = j.value("path_length_m", 0.0);
+    s.followCycles = follow.value("cycles_present", std::int64_t{0});
+    s.followMedian = optionalOf(follow, "median_distance_m");
+    s.followMinimum = optionalOf(follow, "min_distance_m");
+    s.followWithinBand = follow.value("cycles_within_0.5_3_m", std::int64_t{0});
+    s.closestApproach = optionalOf(j, "closest_approach_m");
+    s.intrusionCycles = j.value("personal_space_intrusion_cycles", std::int64_t{0});
+    s.wallOverlapCycles = j.value("wall_overlap_cycles", std::int64_t{0});
+    s.personsAtStart = persons.value("inside_at_start", std::int64_t{0});
+    s.personsEntered = persons.value("entered", std::int64_t{0});
+    s.personsLeft = persons.value("left", std::int64_t{0});
+    s.personsAtEnd = persons.value("inside_at_end", std::int64_t{0});
+    return s;
+}
+
+}  // namespace vostrel

@@ -23,3 +23,10 @@ bool reportMetrics(const RunMetrics::Summary& summary, const std::string& path, 
                    std::ostream& err);
 
 }  // namespace vostrel
+
+namespace vostrel {
+
+// Reads back what toJson wrote; keys that are missing keep their defaults.
+RunMetrics::Summary summaryFromJson(const nlohmann::json& json);
+
+}  // namespace vostrel

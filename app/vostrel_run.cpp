@@ -166,8 +166,10 @@ void Run::startNaming() {
         return;
     }
     const std::string data = dir_ + "/naming";
-    fs::create_directories(data);
     for (int attempt = 0; attempt < 5; ++attempt) {
+        // omniNames -start refuses a data directory with an earlier run's files.
+        fs::remove_all(data);
+        fs::create_directories(data);
         const int port = freePort();
         const std::string p = std::to_string(port);
         naming_ =
@@ -216,7 +218,8 @@ void Run::startVostrel() {
         set("Simulato.Vostrel.conf.default." + s.substr(0, eq), s.substr(eq + 1));
     }
     if (!o_.field.empty()) set("Simulato.Vostrel.conf.default.FieldDataFile", absolute(o_.field));
-    vostrel_ = ChildProcess(o_.vostrel, args, dir_, dir_ + "/vostrel.log");
+    // In the caller's directory, like vostrel-sim: relative paths in --config resolve there.
+    vostrel_ = ChildProcess(o_.vostrel, args, "", dir_ + "/vostrel.log");
 }
 
 void Run::startController() {
@@ -356,8 +359,12 @@ int Run::execute() {
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
 
-    std::cout << "\nRun metrics (" << metrics.value("cycles", 0) << " cycles)\n"
-              << metrics.dump(2) << "\n";
+    std::cout << '\n';
+    vostrel::printMetrics(std::cout, vostrel::summaryFromJson(metrics));
+    std::cout << "  controller                    : " << o_.controllerName << " "
+              << metrics["controller"]["status"].get<std::string>();
+    if (lostAt) std::cout << " (dropped from the context at cycle " << *lostAt << ")";
+    std::cout << std::endl;
     std::cerr << "vostrel-run: " << cycle << " cycles ("
               << cycle * static_cast<double>(o_.period) / 1000.0 << " s simulated) in "
               << loopSeconds << " s, " << seconds << " s with start and stop; logs in " << dir_

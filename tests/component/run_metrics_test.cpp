@@ -46,6 +46,10 @@ TEST(RunMetrics, SumsPathFollowDistancesApproachesWallsAndPersons) {
     const nlohmann::json j = toJson(s);
     EXPECT_EQ(j["followed_person"]["median_distance_m"], 1.0);
     EXPECT_EQ(j["persons"]["left"], 3);
+    const RunMetrics::Summary back = summaryFromJson(j);
+    EXPECT_EQ(back.personsLeft, 3);
+    EXPECT_EQ(back.followMinimum, s.followMinimum);
+    EXPECT_EQ(toJson(back), j);
     std::ostringstream text;
     printMetrics(text, s);
     EXPECT_NE(text.str().find("cycles overlapping a wall     : 1\n"), std::string::npos)
