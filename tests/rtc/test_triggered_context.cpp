@@ -6,7 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
+#include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -198,6 +203,35 @@ TEST_F(TriggeredContext, HungOrDeadParticipantIsDroppedAndTheOwnerRunsOn) {
     RTC::ExecutionContextProfile_var profile = ec->get_profile();
     EXPECT_EQ(profile->participants.length(), 0u);
     std::this_thread::sleep_for(3s);  // let the slow one finish before it is stopped
+}
+
+// vostrel-ctl attaches a component of another process and ticks the context by name; a
+// component on its own timer cannot be ticked.
+TEST_F(TriggeredContext, CtlAttachesAndTicks) {
+    RTC::RTObject_var sim = start("Sim2", "SimulatorExecutionContext");
+    RTC::RTObject_var ctl = start("Ctl2", "ExtTrigExecutionContext");
+    RTC::RTObject_var own = start("Own2", "PeriodicExecutionContext");
+    auto run = [&](const std::string& args, std::string& out) {
+        const std::string file = logDir_ + "/ctl.out";
+        const int status = std::system((std::string(VOSTREL_CTL) + " --ns " + ns_.address() + " " +
+                                        args + " >" + file + " 2>&1")
+                                           .c_str());
+        std::ifstream in(file);
+        out.assign(std::istreambuf_iterator<char>(in), {});
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    std::string out;
+    ASSERT_EQ(run("attach Sim2 Ctl2", out), 0) << out;
+    EXPECT_EQ(out, "RTC_OK\n");
+    EXPECT_EQ(run("attach Sim2 Ctl2", out), 1) << out;  // already a participant
+    RTC::ExecutionContextService_var ec = rtctest::ownedContext(sim.in());
+    ASSERT_EQ(ec->activate_component(ctl.in()), RTC::RTC_OK);
+    RtcTest::Probe_var probe = rtctest::probeOf(ctl.in());
+    ASSERT_EQ(run("tick Sim2 3", out), 0) << out;
+    ASSERT_EQ(run("tick Sim2", out), 0) << out;
+    EXPECT_EQ(probe->cycles(), 4);
+    EXPECT_EQ(run("tick Own2", out), 1);
+    EXPECT_NE(out.find("Own2 runs on its own timer"), std::string::npos) << out;
 }
 
 }  // namespace
