@@ -209,7 +209,10 @@ void Run::startVostrel() {
     set("vostrel.clock.step_ms", std::to_string(o_.period));
     set("vostrel.seed", std::to_string(*o_.seed));
     set("vostrel.display.window", "NO");
-    if (!o_.framesDir.empty()) set("vostrel.display.frames", absolute(o_.framesDir));
+    if (o_.framesDir.empty())
+        set("vostrel.display", "NO");
+    else
+        set("vostrel.display.frames", absolute(o_.framesDir));
     if (!o_.outputFile.empty()) set("vostrel.output", absolute(o_.outputFile));
     set("vostrel.metrics", dir_ + "/metrics.json");
     if (!o_.configFile.empty()) set("Simulato.Vostrel.config_file", absolute(o_.configFile));

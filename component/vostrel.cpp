@@ -18,6 +18,9 @@ vostrel::RunOptions runOptions(RTC::Manager* manager) {
     const std::string window = conf.getProperty("vostrel.display.window", "YES");
     options.window.show = window == "YES" || window == "yes" || window == "1";
     options.window.frameDirectory = conf.getProperty("vostrel.display.frames", "");
+    // Batch runs without window or frames skip the drawing altogether.
+    const std::string display = conf.getProperty("vostrel.display", "YES");
+    options.display = !(display == "NO" || display == "no" || display == "0");
     return options;
 }
 
