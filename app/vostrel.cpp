@@ -38,8 +38,8 @@ void moduleInit(RTC::Manager* manager) {
     const coil::Properties& conf = manager->getConfig();
     auto* vostrel = dynamic_cast<Vostrel*>(component);
     if (vostrel != nullptr && (conf.hasKey("vostrel.output") || conf.hasKey("vostrel.metrics"))) {
-        auto recorder = std::make_shared<vostrel::RunRecorder>(
-            conf.getProperty("vostrel.output"), conf.getProperty("vostrel.metrics"));
+        auto recorder = std::make_shared<vostrel::RunRecorder>(conf.getProperty("vostrel.output"),
+                                                               conf.getProperty("vostrel.metrics"));
         vostrel->setRunObserver([recorder](const vostrel::SimulationRun& run, bool ended) {
             ended ? recorder->finish() : recorder->cycle(run);
         });

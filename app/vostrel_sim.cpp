@@ -12,8 +12,8 @@
 
 #include "app/command_script.hpp"
 #include "app/metrics_report.hpp"
-#include "app/run_recorder.hpp"
 #include "app/output_json.hpp"
+#include "app/run_recorder.hpp"
 #include "component/config_file.hpp"
 #include "component/configuration.hpp"
 #include "component/simulation_run.hpp"

@@ -26,10 +26,9 @@ vostrel::RunOptions runOptions(RTC::Manager* manager) {
 
 vostrel::CycleClock cycleClock(RTC::Manager* manager) {
     const coil::Properties& conf = manager->getConfig();
-    return vostrel::CycleClock(conf.getProperty("vostrel.clock"),
-                               conf.getProperty("vostrel.clock.step_ms"),
-                               std::atof(conf.getProperty("exec_cxt.periodic.rate").c_str()),
-                               std::cerr);
+    return vostrel::CycleClock(
+        conf.getProperty("vostrel.clock"), conf.getProperty("vostrel.clock.step_ms"),
+        std::atof(conf.getProperty("exec_cxt.periodic.rate").c_str()), std::cerr);
 }
 
 // rtc.conf vostrel.seed, for repeatable runs; the calendar time otherwise.

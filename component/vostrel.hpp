@@ -34,7 +34,7 @@ public:
 private:
     void writeOutputs(const vostrel::CycleOutputs& o);
 
-    vostrel::CycleClock clock_;      // the run's tick (rtc.conf vostrel.clock)
+    vostrel::CycleClock clock_;       // the run's tick (rtc.conf vostrel.clock)
     vostrel::SteadyClock realClock_;  // what cycles really cost
     vostrel::Configuration config_;  // the bound parameters
     std::uint32_t seed_;             // rtc.conf vostrel.seed, or the calendar time
