@@ -74,6 +74,17 @@ TEST_F(VostrelRun, SameSeedGivesTheSameBytesAndAnotherSeedDiffers) {
     EXPECT_EQ(a, read(path("b.jsonl")));
     EXPECT_NE(a, read(path("c.jsonl")));
 
+    // The simulated clock: the stamps advance by exactly the period, 100 ms.
+    const auto first = nlohmann::json::parse(a.substr(0, a.find('\n')));
+    const auto second = nlohmann::json::parse(
+        a.substr(a.find('\n') + 1, a.find('\n', a.find('\n') + 1) - a.find('\n') - 1));
+    auto ms = [](const nlohmann::json& j) {
+        return j["persons"]["tm"]["sec"].get<long>() * 1000 +
+               j["persons"]["tm"]["nsec"].get<long>() / 1000000;
+    };
+    EXPECT_EQ(ms(first), 100);
+    EXPECT_EQ(ms(second), 200);
+
     // The follower closed the loop: the robot moved toward the person it follows.
     const nlohmann::json m = metrics("a.json");
     EXPECT_EQ(m["cycles"], 300);
@@ -101,7 +112,7 @@ TEST_F(VostrelRun, ControllerThatDoesNotAnswerIsDroppedAndTheRunGoesOn) {
 // A controller that dies mid-run: the run goes on without it, then exits 2 naming it.
 TEST_F(VostrelRun, ControllerThatDiesEndsTheRunWithExitTwo) {
     rtctest::Process p =
-        start("die", {"--cycles", "100000", "--seed", "3", "--metrics", path("die.json")});
+        start("die", {"--cycles", "8000", "--seed", "3", "--metrics", path("die.json")});
     pid_t follower = -1;
     ASSERT_TRUE(rtctest::waitFor(
         [&] {
@@ -122,6 +133,15 @@ TEST_F(VostrelRun, ControllerThatDiesEndsTheRunWithExitTwo) {
     EXPECT_EQ(finish(p, "die"), 2) << log;
     EXPECT_NE(log.find("controller Follower0 died"), std::string::npos) << log;
     EXPECT_EQ(metrics("die.json")["controller"]["status"], "died");
+}
+
+TEST_F(VostrelRun, HelpAndBadArguments) {
+    EXPECT_EQ(run("help", {"--help"}), 0);
+    for (const char* option : {"--controller", "--connect", "--cycles", "--seed", "--output",
+                               "--metrics", "--frames", "--ns", "--call-timeout", "--set"})
+        EXPECT_NE(log.find(option), std::string::npos) << option;
+    EXPECT_EQ(run("bad", {"--set", "robot_tread=wide"}), 1);
+    EXPECT_NE(log.find("robot_tread"), std::string::npos) << log;
 }
 
 }  // namespace
