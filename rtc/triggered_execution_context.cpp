@@ -299,9 +299,15 @@ void TriggeredExecutionContext::cycle() {
         transition(*m);
     }
     std::vector<bool> executed(members.size(), false);
-    auto stateOf = [this](const Member& m) {
+    struct Seen {
+        LifeCycleState cur;
+        LifeCycleState next;
+        bool lost;
+    };
+    // States change on other threads too (requests, drops during set_rate): read under lock.
+    auto seen = [this](const Member& m) {
         std::lock_guard<std::mutex> lock(mutex_);
-        return std::make_pair(m.cur, m.next);
+        return Seen{m.cur, m.next, m.lost};
     };
     auto fail = [this](Member& m) {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -309,23 +315,24 @@ void TriggeredExecutionContext::cycle() {
     };
     for (std::size_t i = 0; i < members.size(); ++i) {
         Member& m = *members[i];
-        auto [cur, next] = stateOf(m);
-        if (m.lost) {
+        const Seen now = seen(m);
+        if (now.lost) {
             continue;
         }
-        if (cur == ACTIVE_STATE && next == ACTIVE_STATE) {
+        if (now.cur == ACTIVE_STATE && now.next == ACTIVE_STATE) {
             executed[i] = true;
             auto rc = call(m, kExecute);
             if (rc && *rc != RTC_OK) {
                 fail(m);
             }
-        } else if (cur == ERROR_STATE) {
+        } else if (now.cur == ERROR_STATE) {
             call(m, kError);
         }
     }
     for (std::size_t i = 0; i < members.size(); ++i) {
         Member& m = *members[i];
-        if (!executed[i] || m.lost || stateOf(m).second != ACTIVE_STATE) {
+        const Seen now = seen(m);
+        if (!executed[i] || now.lost || now.next != ACTIVE_STATE) {
             continue;
         }
         auto rc = call(m, kStateUpdate);
