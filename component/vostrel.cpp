@@ -29,7 +29,9 @@ void bind(RTC::DataFlowComponentBase& c, const Parameter& p, Configuration& conf
 
 Vostrel::Vostrel(RTC::Manager* manager)
     : RTC::DataFlowComponentBase(manager),
-      run_(clock_, clock_, std::cout, std::cerr, vostrel::calendarSeed(), runOptions(manager)),
+      seed_(vostrel::SeedChoice::from(manager->getConfig().getProperty("vostrel.seed", ""),
+                                      vostrel::calendarSeed())),
+      run_(clock_, clock_, std::cout, std::cerr, seed_.seed, runOptions(manager)),
       commandPort_("robotControlInfo", commandIn_),
       rangePort_("rangedata", rangeOut_),
       statePort_("robot_state", stateOut_),
@@ -43,6 +45,7 @@ Vostrel::Vostrel(RTC::Manager* manager)
       relativeMapService_(run_),
       areaInfoService_(run_, clock_) {
     run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
+    std::cerr << seed_.line << std::flush;  // after the banner, which the run printed
 }
 
 Vostrel::~Vostrel() = default;

@@ -7,6 +7,7 @@
 #include "component/area_info_service_svc_impl.hpp"
 #include "component/configuration.hpp"
 #include "component/map_service_svc_impl.hpp"
+#include "component/seed_choice.hpp"
 #include "component/simulation_run.hpp"
 #include "platform/clock.hpp"
 #include "rtc/rtc.hpp"
@@ -29,6 +30,7 @@ private:
 
     vostrel::SteadyClock clock_;
     vostrel::Configuration config_;  // the bound parameters
+    vostrel::SeedChoice seed_;  // before run_, which it seeds
     vostrel::SimulationRun run_;
 
     IIS::TimedVelocity2D commandIn_{};
