@@ -165,8 +165,7 @@ class Follower : public RTC::DataFlowComponentBase {
         following_ = now;
         if (now >= 0) {
             std::cout << "follower: following person at list position " << data.id << " of "
-                      << data.person.length()
-                      << " (the tracker's target; positions shift as people leave)" << std::endl;
+                      << data.person.length() << " (the tracker's target)" << std::endl;
         } else {
             std::cout << "follower: no person to follow, standing still" << std::endl;
         }
