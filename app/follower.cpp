@@ -46,7 +46,9 @@ constexpr const char* kUsage =
     "\n"
     "Example: follower -f examples/follower.conf\n";
 
-// Longer than the simulator's cycle and a slow tracker's.
+// The longest period the speed may change over in one command: after a pause (the first
+// command, or one after a stop) the next command is still followed over a usual period
+// only. Longer than the simulator's cycle and a slow tracker's.
 constexpr double kLongestPeriodS = 0.5;
 
 // The text each parameter starts from; the profile and bindParameter share it.
@@ -126,8 +128,7 @@ class Follower : public RTC::DataFlowComponentBase {
   private:
     // Anything that does not name a person (no target, an index past the list) stops the
     // robot. The period is the time since the last command, which is how long the wheels
-    // have had to follow it; after a pause it counts as a usual one, since the wheels
-    // stand and will have only that long to follow the next command.
+    // have had to follow it.
     Velocity command(const MRFC::PeopleTrackingData& data,
                      std::chrono::steady_clock::time_point now) const {
         if (!names(data)) {
