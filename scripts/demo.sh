@@ -308,7 +308,9 @@ for pair in "peopledata Vostrel0.peopledata subscription_type=new" \
 done
 
 # ---- start ----
-ctl activate Vostrel0 >/dev/null || { echo "demo: cannot activate Vostrel0" >&2; exit 1; }
+# Activation builds the environment's network and may outlast the component's wait for it,
+# which the tool then reports as a failure although the activation goes on: the state says.
+ctl activate Vostrel0 >/dev/null 2>&1 || true
 if ! wait_active Vostrel0 60 "$vostrel_pid"; then
     echo "demo: Vostrel0 did not become active" >&2
     show_log "$run_dir/vostrel.log"
