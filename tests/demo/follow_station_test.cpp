@@ -16,9 +16,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <numbers>
 #include <regex>
+#include <thread>
 #include <vector>
 
 namespace {
