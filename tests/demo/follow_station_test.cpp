@@ -28,7 +28,7 @@ const std::string kSource = VOSTREL_SOURCE_DIR;
 constexpr double kPi = std::numbers::pi;
 
 // A seed whose followed person walks, queues and stays in the hall for the whole minute.
-constexpr int kSeed = 4;
+constexpr int kSeed = 21;
 constexpr double kRunS = 60;
 constexpr double kSettleS = 10;
 
@@ -131,7 +131,8 @@ TEST(FollowOnStation, TheRobotStaysWithItsPersonAndFacesThem) {
     rtctest::Process vostrel(VOSTREL_EXE, {"-f", dir + "/rtc.conf"}, dir + "/vostrel.log");
     RTC::RTObject_var sim = resolveAtRoot(ns, "Vostrel0");
     ASSERT_FALSE(CORBA::is_nil(sim.in())) << slurp(dir + "/vostrel.log");
-    EXPECT_NE(slurp(dir + "/vostrel.log").find("vostrel: random seed 4 (vostrel.seed)\n"),
+    EXPECT_NE(slurp(dir + "/vostrel.log")
+                  .find("vostrel: random seed " + std::to_string(kSeed) + " (vostrel.seed)\n"),
               std::string::npos)
         << slurp(dir + "/vostrel.log");
 
@@ -171,6 +172,8 @@ TEST(FollowOnStation, TheRobotStaysWithItsPersonAndFacesThem) {
     // Samples by the simulator's own stamps, from its first cycle.
     std::vector<double> distance, bearing;  // after the first kSettleS, while followed
     double closest = 1e9;
+    std::string nearest;  // what the simulator told in the closest second
+    std::vector<std::string> lastSecond;
     std::vector<std::pair<double, double>> heading;  // (time, unwrapped heading)
     double start = -1;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(180);
@@ -184,7 +187,19 @@ TEST(FollowOnStation, TheRobotStaysWithItsPersonAndFacesThem) {
             const MRFC::PeopleTrackingData& d = people.sample.data;
             if (d.id < 0 || static_cast<CORBA::ULong>(d.id) >= d.person.length()) continue;
             const RTC::Point3D& p = d.person[static_cast<CORBA::ULong>(d.id)].position;
-            closest = std::min(closest, std::hypot(p.x, p.y));
+            char line[160];
+            const RTC::Velocity2D& v = d.person[static_cast<CORBA::ULong>(d.id)].velocity;
+            std::snprintf(
+                line, sizeof line,
+                "%6.1f s: person at (%.2f, %.2f) moving (%.2f, %.2f) in the robot frame\n", now,
+                p.x, p.y, v.vx, v.vy);
+            lastSecond.push_back(line);
+            if (lastSecond.size() > 10) lastSecond.erase(lastSecond.begin());
+            if (std::hypot(p.x, p.y) < closest) {
+                closest = std::hypot(p.x, p.y);
+                nearest.clear();
+                for (const std::string& l : lastSecond) nearest += l;
+            }
             if (now >= kSettleS) {
                 distance.push_back(std::hypot(p.x, p.y));
                 bearing.push_back(std::abs(std::atan2(p.y, p.x)));
@@ -227,7 +242,7 @@ TEST(FollowOnStation, TheRobotStaysWithItsPersonAndFacesThem) {
     // At least half the time after the start the person is there to be followed.
     ASSERT_GE(distance.size(), 250u) << logs;
     EXPECT_LE(median(distance), 2.5);
-    EXPECT_GE(closest, 0.5);
+    EXPECT_GE(closest, 0.5) << nearest;
     EXPECT_LE(median(bearing), 20 * kPi / 180);
     EXPECT_GE(facing, bearing.size() * 9 / 10);
     EXPECT_LT(spin, 2 * kPi);
