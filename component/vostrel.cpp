@@ -34,17 +34,6 @@ vostrel::CycleClock cycleClock(RTC::Manager* manager) {
         std::atof(conf.getProperty("exec_cxt.periodic.rate").c_str()), std::cerr);
 }
 
-// rtc.conf vostrel.seed, for repeatable runs; the calendar time otherwise.
-std::uint32_t seedOf(RTC::Manager* manager) {
-    const std::string text = manager->getConfig().getProperty("vostrel.seed");
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-    const bool valid = !text.empty() && *end == '\0' && text[0] != '-' && value <= 0xffffffffull;
-    if (!text.empty() && !valid)
-        std::cerr << "vostrel.seed: \"" << text << "\" is not a whole number 0..4294967295\n";
-    return valid ? static_cast<std::uint32_t>(value) : vostrel::calendarSeed();
-}
-
 template <class T>
 void bind(RTC::DataFlowComponentBase& c, const Parameter& p, Configuration& config) {
     c.bindParameter(p.key, config.*std::get<T Configuration::*>(p.field), p.defaultText);
@@ -55,8 +44,9 @@ void bind(RTC::DataFlowComponentBase& c, const Parameter& p, Configuration& conf
 Vostrel::Vostrel(RTC::Manager* manager)
     : RTC::DataFlowComponentBase(manager),
       clock_(cycleClock(manager)),
-      seed_(seedOf(manager)),
-      run_(clock_, realClock_, std::cout, std::cerr, seed_, runOptions(manager)),
+      seed_(vostrel::SeedChoice::from(manager->getConfig().getProperty("vostrel.seed", ""),
+                                      vostrel::calendarSeed())),
+      run_(clock_, realClock_, std::cout, std::cerr, seed_.seed, runOptions(manager)),
       commandPort_("robotControlInfo", commandIn_),
       rangePort_("rangedata", rangeOut_),
       statePort_("robot_state", stateOut_),
@@ -70,7 +60,7 @@ Vostrel::Vostrel(RTC::Manager* manager)
       relativeMapService_(run_),
       areaInfoService_(run_, clock_) {
     run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
-    std::cerr << "Random seed: " << seed_ << " (repeat with -o vostrel.seed:" << seed_ << ")\n\n";
+    std::cerr << seed_.line << std::flush;  // after the banner, which the run printed
 }
 
 Vostrel::~Vostrel() = default;

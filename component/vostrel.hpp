@@ -8,6 +8,7 @@
 #include "component/configuration.hpp"
 #include "component/cycle_clock.hpp"
 #include "component/map_service_svc_impl.hpp"
+#include "component/seed_choice.hpp"
 #include "component/simulation_run.hpp"
 #include "platform/clock.hpp"
 #include "rtc/rtc.hpp"
@@ -37,7 +38,7 @@ private:
     vostrel::CycleClock clock_;       // the run's tick (rtc.conf vostrel.clock)
     vostrel::SteadyClock realClock_;  // what cycles really cost
     vostrel::Configuration config_;  // the bound parameters
-    std::uint32_t seed_;             // rtc.conf vostrel.seed, or the calendar time
+    vostrel::SeedChoice seed_;  // before run_, which it seeds
     vostrel::SimulationRun run_;
 
     IIS::TimedVelocity2D commandIn_{};

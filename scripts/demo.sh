@@ -17,6 +17,9 @@ Ctrl-C stops everything the script started.
 
 Options:
   --seconds N       stop after N seconds (default: run until Ctrl-C)
+  --seed N          seed of the simulator's random sequence, a whole number from 0 to
+                    4294967295 (default: the calendar time); the seed in use is printed,
+                    so that a run can be repeated
   --frames DIR      also write every cycle's image as DIR/NNNN.png
   --ns HOST:PORT    use this naming service instead of finding or starting one
   --build-dir DIR   build tree to build and run from (default: build)
@@ -33,6 +36,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 env_name=station
 seconds=
+seed=
 frames=
 ns=
 build_dir=build
@@ -51,6 +55,11 @@ while [ $# -gt 0 ]; do
         --seconds)
             [ $# -ge 2 ] || die "--seconds needs a number"
             seconds=$2
+            shift 2
+            ;;
+        --seed)
+            [ $# -ge 2 ] || die "--seed needs a number"
+            seed=$2
             shift 2
             ;;
         --frames)
@@ -86,6 +95,9 @@ done
 
 if [ -n "$seconds" ] && ! [[ $seconds =~ ^[0-9]+$ && $seconds -gt 0 ]]; then
     die "--seconds wants a whole number of seconds above 0, not '$seconds'"
+fi
+if [ -n "$seed" ] && ! [[ $seed =~ ^[0-9]{1,10}$ && $((10#$seed)) -le 4294967295 ]]; then
+    die "--seed wants a whole number from 0 to 4294967295, not '$seed'"
 fi
 if [ -n "$ns" ] && ! [[ $ns =~ ^[^:/[:space:]]+:[0-9]+$ ]]; then
     die "--ns wants HOST:PORT, not '$ns'"
@@ -170,14 +182,14 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
-# Waits up to $2 seconds for the component $1 to be listed as ACTIVE on the naming service;
-# fails early when it is listed in ERROR or its process $3 has ended.
+# Waits up to $2 seconds for the component $1 to be listed in the state $4 (default ACTIVE)
+# on the naming service; fails early when it is listed in ERROR or its process $3 has ended.
 wait_active() {
-    local name=$1 deadline=$((SECONDS + $2)) pid=$3 state
+    local name=$1 deadline=$((SECONDS + $2)) pid=$3 want=${4:-ACTIVE} state
     while [ "$SECONDS" -lt "$deadline" ]; do
         state=$(ctl ls 2>/dev/null | sed -n "s|^\(.*/\)\{0,1\}$name\.rtc  *||p" | head -n 1)
         case $state in
-            ACTIVE) return 0 ;;
+            "$want") return 0 ;;
             ERROR) echo "demo: $name is in the ERROR state" >&2; return 1 ;;
         esac
         kill -0 "$pid" 2>/dev/null || return 1
@@ -228,9 +240,16 @@ elif ! ns_answers "$ns"; then
 fi
 
 # ---- display ----
+# The simulator waits inactive until the follower is connected, so that the robot follows
+# from the first cycle rather than after a head start of the person.
 vostrel_opts=(-f examples/rtc.conf
     -o "corba.nameservers:$ns"
-    -o "Simulato.Vostrel.config_file:examples/vostrel_$env_name.conf")
+    -o "Simulato.Vostrel.config_file:examples/vostrel_$env_name.conf"
+    -o "manager.components.preactivation:"
+    -o "vostrel.display.annotate:YES")
+if [ -n "$seed" ]; then
+    vostrel_opts+=(-o "vostrel.seed:$((10#$seed))")
+fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     if [ -z "$frames" ]; then
         frames=$run_dir/frames
@@ -249,8 +268,8 @@ fi
 "$vostrel_bin" "${vostrel_opts[@]}" >"$run_dir/vostrel.log" 2>&1 &
 vostrel_pid=$!
 echo "demo: vostrel on $env_name (pid $vostrel_pid), console in $run_dir/vostrel.log"
-if ! wait_active Vostrel0 60 "$vostrel_pid"; then
-    echo "demo: Vostrel0 did not come up active" >&2
+if ! wait_active Vostrel0 60 "$vostrel_pid" INACTIVE; then
+    echo "demo: Vostrel0 did not come up" >&2
     show_log "$run_dir/vostrel.log"
     exit 1
 fi
@@ -287,6 +306,24 @@ for pair in "peopledata Vostrel0.peopledata subscription_type=new" \
             { echo "demo: cannot connect Follower0.$port and $peer" >&2; exit 1; }
     fi
 done
+
+# ---- start ----
+# Activation builds the environment's network and may outlast the component's wait for it,
+# which the tool then reports as a failure although the activation goes on: the state says.
+ctl activate Vostrel0 >/dev/null 2>&1 || true
+if ! wait_active Vostrel0 60 "$vostrel_pid"; then
+    echo "demo: Vostrel0 did not become active" >&2
+    show_log "$run_dir/vostrel.log"
+    exit 1
+fi
+# The component prints the seed it uses, also when it drew one from the clock.
+seed_line=$(grep -m 1 "^vostrel: random seed [0-9]" "$run_dir/vostrel.log" || true)
+if [ -n "$seed_line" ]; then
+    used=$(sed 's/^vostrel: random seed \([0-9]*\).*/\1/' <<<"$seed_line")
+    echo "demo: random seed $used (repeat this run with --seed $used)"
+elif [ -n "$seed" ]; then
+    echo "demo: random seed $((10#$seed))"
+fi
 
 echo "demo: running: the robot follows person 2 of the crowd."
 if [ -n "$frames" ]; then
