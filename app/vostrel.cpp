@@ -19,7 +19,9 @@ constexpr const char* kUsage =
     "  -i             no configuration file is not an error\n"
     "Keys of this component: Simulato.Vostrel.config_file (its parameters, conf.default.*),\n"
     "vostrel.display.window (YES/NO: show the live window), vostrel.display.frames (a\n"
-    "directory for a PNG of every cycle). A map service answer may be up to 32 MiB.\n";
+    "directory for a PNG of every cycle), vostrel.web.port (the live view in a browser; 0 = off,\n"
+    "the default) and vostrel.web.address (default 127.0.0.1). A map service answer may be up\n"
+    "to 32 MiB.\n";
 
 // Large maps: the whole float map of a 200 m x 200 m floor at 0.1 m is about 16 MB.
 constexpr const char* kMaxMessageSize = "33554432";

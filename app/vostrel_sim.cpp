@@ -20,6 +20,7 @@
 #include "environment/spatial_network_builder.hpp"
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
+#include "web/run_view.hpp"
 
 namespace {
 
@@ -41,6 +42,7 @@ struct Options {
     bool check = false;
     bool noImages = false;
     bool quiet = false;
+    std::string serve;
 };
 
 int check(const Configuration& config, std::uint32_t seed, bool images) {
@@ -106,6 +108,9 @@ int run(const Options& o, const Configuration& config) {
     options.window.frameDirectory = o.framesDir;
 
     SimulationRun sim(tick, steady, out, err, seed, options);
+    std::string error;
+    const auto address = parseServeAddress(o.serve, error);
+    const auto view = o.serve.empty() ? nullptr : RunView::open(sim, *address, err, "vostrel-sim");
     try {
         sim.activate(config);
     } catch (const std::exception& e) {
@@ -185,6 +190,13 @@ int main(int argc, char** argv) {
     app.add_flag("--no-images", o.noImages,
                  "Do not write the spatial network's debug images (Images/*.png)");
     app.add_flag("--quiet", o.quiet, "Print nothing on the console (for benchmarks)");
+    app.add_option("--serve", o.serve,
+                   "Serve the live view in a browser at [ADDR:]PORT (address 127.0.0.1 unless "
+                   "given; port 0: any free one, printed); best with --realtime")
+        ->check([](const std::string& text) {
+            std::string error;
+            return parseServeAddress(text, error) ? std::string() : error;
+        });
     CLI11_PARSE(app, argc, argv);
 
     Configuration config;

@@ -36,7 +36,8 @@ SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
       out_(out),
       err_(err),
       options_(std::move(options)),
-      rng_(seed) {
+      rng_(seed),
+      seed_(seed) {
     err_ << kBanner;
 }
 
@@ -85,13 +86,15 @@ void SimulationRun::activate(const Configuration& config) {
     if (options_.display)
         window_ = openSimulationWindow(environment_.walls, config.show_map_scale, options_.window,
                                        err_);
+    startTick_ = clock_.now();
     robot_.startDrive({config.robot_tread, config.robot_acceleration, config.robot_deceleration},
-                      clock_.now(), err_);
+                      startTick_, err_);
     err_ << kFinishInitialization;
 
     preRun(config);
     statistics_ = std::make_unique<CycleStatistics>(statsClock_);
     statistics_->start(CycleStatistics::kRunSlot);
+    if (observe_) observe_(*this, config);
 }
 
 void SimulationRun::buildNetwork() {
@@ -152,6 +155,7 @@ void SimulationRun::execute(const Configuration& config,
     }
     if (window_) drawDisplay(config);
     out_ << "Number of persons = " << static_cast<unsigned>(crowd_->persons().size()) << "\n";
+    if (observe_) observe_(*this, config);
     statistics_->stop(CycleStatistics::kCycleSlot);
 }
 

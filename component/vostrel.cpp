@@ -43,6 +43,9 @@ Vostrel::Vostrel(RTC::Manager* manager)
       relativeMapService_(run_),
       areaInfoService_(run_, clock_) {
     run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
+    const coil::Properties& conf = manager->getConfig();
+    view_ = vostrel::openRunView(run_, conf.getProperty(vostrel::kWebAddressKey, ""),
+                                 conf.getProperty(vostrel::kWebPortKey, "0"), std::cerr, "vostrel");
 }
 
 Vostrel::~Vostrel() = default;

@@ -10,6 +10,7 @@
 #include "component/simulation_run.hpp"
 #include "platform/clock.hpp"
 #include "rtc/rtc.hpp"
+#include "web/run_view.hpp"
 
 // The simulator as an RT-component: the framework calls in, the run does the work, the ports
 // and services carry its results out. Everything but the three servants runs on the execution
@@ -50,6 +51,7 @@ private:
     AbsoluteMapServiceSVC_impl absoluteMapService_;
     RelativeMapServiceSVC_impl relativeMapService_;
     AreaInfoServiceSVC_impl areaInfoService_;
+    std::unique_ptr<vostrel::RunView> view_;  // the live view, when rtc.conf asks for one
 };
 
 // Registers the component factory with the profile; exported so another manager can load it.
