@@ -18,8 +18,9 @@ class ViewServer {
         int maxClients = 16;                         // connections served at once; more get 503
         std::chrono::milliseconds minInterval{50};   // per viewer: at most 20 states a second
         std::chrono::milliseconds keepAlive{10000};  // a comment line on a quiet stream
-        std::chrono::seconds writeTimeout{
-            10};  // a viewer that takes nothing for this long is dropped
+        // A viewer that takes nothing for this long is dropped; stopping waits for it at most
+        // this long too.
+        std::chrono::seconds writeTimeout{5};
     };
 
     ViewServer();
