@@ -26,6 +26,7 @@
 #include "environment/spatial_network_builder.hpp"
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
+#include "web/run_view.hpp"
 
 namespace {
 
@@ -52,6 +53,7 @@ struct Options {
     double trails = 0.0;
     std::string gifFile;
     bool progress = false;
+    std::string serve;
 };
 
 int check(const Configuration& config, std::uint32_t seed, bool images) {
@@ -130,6 +132,9 @@ int run(const Options& o, const Configuration& config) {
         std::cerr << "vostrel-sim: --annotate has no effect without --window, --frames or --gif\n";
 
     SimulationRun sim(tick, steady, out, err, seed, options);
+    std::string error;
+    const auto address = parseServeAddress(o.serve, error);
+    const auto view = o.serve.empty() ? nullptr : RunView::open(sim, *address, err, "vostrel-sim");
     try {
         sim.activate(config);
     } catch (const std::exception& e) {
@@ -249,6 +254,13 @@ int main(int argc, char** argv) {
     app.add_option("--gif", o.gifFile,
                    "Write the display of every cycle into one looping GIF animation, one frame "
                    "per cycle shown for --period milliseconds");
+    app.add_option("--serve", o.serve,
+                   "Serve the live view in a browser at [ADDR:]PORT (address 127.0.0.1 unless "
+                   "given; port 0: any free one, printed); best with --realtime")
+        ->check([](const std::string& text) {
+            std::string error;
+            return parseServeAddress(text, error) ? std::string() : error;
+        });
     CLI11_PARSE(app, argc, argv);
 
     Configuration config;

@@ -92,12 +92,13 @@ void SimulationRun::activate(const Configuration& config) {
                                        err_, annotation_ ? &AnnotationLayer::bandHeight : nullptr);
     activationTick_ = clock_.now();
     robot_.startDrive({config.robot_tread, config.robot_acceleration, config.robot_deceleration},
-                      clock_.now(), err_);
+                      activationTick_, err_);
     err_ << kFinishInitialization;
 
     preRun(config);
     statistics_ = std::make_unique<CycleStatistics>(statsClock_);
     statistics_->start(CycleStatistics::kRunSlot);
+    if (observe_) observe_(*this, config);
 }
 
 void SimulationRun::buildNetwork() {
@@ -161,6 +162,7 @@ void SimulationRun::execute(const Configuration& config,
     }
     if (window_) drawDisplay(config);
     out_ << "Number of persons = " << static_cast<unsigned>(crowd_->persons().size()) << "\n";
+    if (observe_) observe_(*this, config);
     statistics_->stop(CycleStatistics::kCycleSlot);
 }
 

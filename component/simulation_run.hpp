@@ -67,6 +67,10 @@ public:
     void setPublisher(std::function<void(const CycleOutputs&)> publish) {
         publish_ = std::move(publish);
     }
+    // Called at the end of activation (step 0) and of every cycle, inside the measured cycle
+    // time, on the execution thread; for views that copy what they show.
+    using Observer = std::function<void(const SimulationRun&, const Configuration&)>;
+    void setObserver(Observer observe) { observe_ = std::move(observe); }
 
     bool active() const { return crowd_ != nullptr; }
     std::int32_t stepCount() const { return stepCount_; }
@@ -75,6 +79,10 @@ public:
     const Crowd* crowd() const { return crowd_.get(); }
     const Pose2D& robotPose() const { return robot_.pose(); }
     CRandom& random() { return rng_; }
+    std::uint32_t seed() const { return seed_; }
+    Tick startTick() const { return activationTick_; }  // the clock at activation
+    const RangeSensor& sensor() const { return sensor_; }
+    const CycleStatistics* statistics() const { return statistics_.get(); }
 
     // Guarded readers for the services. Each calls f with the data under its lock.
     template <class F> auto withSubareas(F&& f) const {
@@ -133,6 +141,7 @@ private:
     Tick activationTick_ = 0;
 
     std::function<void(const CycleOutputs&)> publish_;
+    Observer observe_;
     std::int32_t stepCount_ = 0;
     TimeStamp cycleStamp_;
     CycleOutputs outputs_;

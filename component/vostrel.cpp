@@ -61,6 +61,9 @@ Vostrel::Vostrel(RTC::Manager* manager)
       areaInfoService_(run_, clock_) {
     run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
     std::cerr << seed_.line << std::flush;  // after the banner, which the run printed
+    const coil::Properties& conf = manager->getConfig();
+    view_ = vostrel::openRunView(run_, conf.getProperty(vostrel::kWebAddressKey, ""),
+                                 conf.getProperty(vostrel::kWebPortKey, "0"), std::cerr, "vostrel");
 }
 
 Vostrel::~Vostrel() = default;

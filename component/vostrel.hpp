@@ -12,6 +12,7 @@
 #include "component/simulation_run.hpp"
 #include "platform/clock.hpp"
 #include "rtc/rtc.hpp"
+#include "web/run_view.hpp"
 
 // The simulator as an RT-component: the framework calls in, the run does the work, the ports
 // and services carry its results out. Everything but the three servants runs on the execution
@@ -61,6 +62,7 @@ private:
     RelativeMapServiceSVC_impl relativeMapService_;
     AreaInfoServiceSVC_impl areaInfoService_;
     std::function<void(const vostrel::SimulationRun&, bool)> observer_;
+    std::unique_ptr<vostrel::RunView> view_;  // the live view, when rtc.conf asks for one
 };
 
 // Registers the component factory with the profile; exported so another manager can load it.

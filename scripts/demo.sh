@@ -13,6 +13,7 @@ example follower component, connected to it, so the robot follows a person. Inst
 packages and builds first. Uses the naming service on 127.0.0.1:2809 when one answers
 there, otherwise starts omniNames on 127.0.0.1 for the run. Shows the simulator's window
 when a display is reachable; otherwise writes every cycle's image as a PNG and says where.
+Serves the live view on http://127.0.0.1:8080/ (another port when that one is taken).
 Ctrl-C stops everything the script started.
 
 Options:
@@ -261,6 +262,10 @@ fi
 if [ -n "$frames" ]; then
     vostrel_opts+=(-o "vostrel.display.frames:$frames")
 fi
+# The live view in a browser, on 127.0.0.1 only: 8080 when free.
+view_port=8080
+port_in_use "$view_port" && view_port=$((20000 + RANDOM % 40000))
+vostrel_opts+=(-o "vostrel.web.port:$view_port")
 
 # ---- simulator ----
 # Run from the repository root: the configuration names the environment files relative to
@@ -273,6 +278,8 @@ if ! wait_active Vostrel0 60 "$vostrel_pid" INACTIVE; then
     show_log "$run_dir/vostrel.log"
     exit 1
 fi
+view_url=$(sed -n 's/^vostrel: live view at //p' "$run_dir/vostrel.log" | head -n 1)
+echo "demo: live view: ${view_url:-none (see $run_dir/vostrel.log)}  <- open this in a browser"
 
 # ---- follower ----
 url="rtcname://$ns"
