@@ -126,13 +126,19 @@ void SimulationRun::preRun(const Configuration& config) {
 }
 
 void SimulationRun::execute(const Configuration& config,
-                            const std::optional<VelocityCommand>& command) {
+                            const std::optional<VelocityCommand>& command,
+                            std::string_view source) {
     if (!active()) return;
     ++stepCount_;
     out_ << "\n[ STEP " << stepCount_ << " ]\n";
     statistics_->start(CycleStatistics::kCycleSlot);
 
-    const Pose2D pose = robot_.update(command, clock_.now(), placementOf(config), rng_);
+    std::optional<VelocityCommand> accepted = command;
+    if (accepted && !robot_.accepts(*accepted)) {
+        refusals_.refuse(*accepted, source, clock_.now(), err_);
+        accepted.reset();
+    }
+    const Pose2D pose = robot_.update(accepted, clock_.now(), placementOf(config), rng_);
     crowd_->robots()[0] = pose;
     localGrid_.update(environment_.walls.all(), pose);
 

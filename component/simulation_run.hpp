@@ -7,8 +7,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
+#include "component/command_refusals.hpp"
 #include "component/configuration.hpp"
 #include "component/cycle_outputs.hpp"
 #include "component/cycle_statistics.hpp"
@@ -56,8 +58,10 @@ public:
     void activate(const Configuration& config);
     // One cycle. `command` is the velocity sample that arrived since the last cycle, if any.
     // An error of the crowd step leaves the cycle there (it was already reported on the error
-    // stream); the driver decides what follows.
-    void execute(const Configuration& config, const std::optional<VelocityCommand>& command);
+    // stream); the driver decides what follows. A command the robot cannot take is refused and
+    // reported under `source` (the connector or file it came from); the previous one stays.
+    void execute(const Configuration& config, const std::optional<VelocityCommand>& command,
+                 std::string_view source = {});
     void deactivate();
 
     // Called in every cycle once the five samples are complete, before the local map refresh
@@ -72,6 +76,7 @@ public:
     const Environment& environment() const { return environment_; }
     const Crowd* crowd() const { return crowd_.get(); }
     const Pose2D& robotPose() const { return robot_.pose(); }
+    const CommandRefusals& commandRefusals() const { return refusals_; }
     CRandom& random() { return rng_; }
 
     // Guarded readers for the services. Each calls f with the data under its lock.
@@ -122,6 +127,7 @@ private:
     GridMap localGrid_{200, 200, 0.05};
 
     RobotMotion robot_;
+    CommandRefusals refusals_;
     RangeSensor sensor_;
     std::unique_ptr<CycleStatistics> statistics_;
     std::unique_ptr<SimulationWindow> window_;

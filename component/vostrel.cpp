@@ -89,7 +89,7 @@ RTC::ReturnCode_t Vostrel::onExecute(RTC::UniqueId) {
                                            commandIn_.data.va};
     }
     // An error of the crowd step leaves here and sends the component to its error state.
-    run_.execute(config_, command);
+    run_.execute(config_, command, commandPort_.lastOrigin());
     std::cout.flush();  // the console is the log: lines must reach a file or pipe at once
     return RTC::RTC_OK;
 }

@@ -60,25 +60,29 @@ Standalone<Port> standalone(Port* port, const std::string& owner) {
 // naming service.
 class Component {
 public:
-    explicit Component(int rate = 20, const std::string& extraConf = "") : dir_(rtctest::makeTempDir()) {
-        manager();
-        std::ofstream(dir_ + "/vostrel.conf")
-            << "conf.default.FieldDataFile: " << kSource << "/examples/office.txt\n"
-            << "conf.default.robot_init_x: 4.0\nconf.default.robot_init_y: 2.0\n"
-            << "conf.default.robot_init_heading: 0.0\nconf.default.simulate_skip: 1\n"
-            << extraConf;
-        std::ofstream(dir_ + "/rtc.conf")
-            << "corba.nameservers: " << ns_.address() << "\n"
-            << "corba.endpoints: 127.0.0.1:\n"
-            << "exec_cxt.periodic.rate: " << rate << "\n"
-            << "manager.components.preactivation: Vostrel0\n"
-            << "Simulato.Vostrel.config_file: " << dir_ << "/vostrel.conf\n"
-            << "vostrel.display.window: NO\n";
-        process_ = rtctest::Process(VOSTREL_EXE, {"-f", dir_ + "/rtc.conf"}, dir_ + "/console.txt");
-        comp_ = rtctest::resolveComponent(ns_, "Vostrel0");
-        EXPECT_TRUE(rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 20s))
-            << console();
-    }
+  explicit Component(int rate = 20, const std::string& extraConf = "",
+                     std::vector<std::string> extraArgs = {})
+      : dir_(rtctest::makeTempDir()) {
+      manager();
+      std::ofstream(dir_ + "/vostrel.conf")
+          << "conf.default.FieldDataFile: " << kSource << "/examples/office.txt\n"
+          << "conf.default.robot_init_x: 4.0\nconf.default.robot_init_y: 2.0\n"
+          << "conf.default.robot_init_heading: 0.0\nconf.default.simulate_skip: 1\n"
+          << extraConf;
+      std::ofstream(dir_ + "/rtc.conf")
+          << "corba.nameservers: " << ns_.address() << "\n"
+          << "corba.endpoints: 127.0.0.1:\n"
+          << "exec_cxt.periodic.rate: " << rate << "\n"
+          << "manager.components.preactivation: Vostrel0\n"
+          << "Simulato.Vostrel.config_file: " << dir_ << "/vostrel.conf\n"
+          << "vostrel.display.window: NO\n";
+      extraArgs.insert(extraArgs.begin(), {"-f", dir_ + "/rtc.conf"});
+      process_ = rtctest::Process(VOSTREL_EXE, extraArgs, dir_ + "/console.txt");
+      comp_ = rtctest::resolveComponent(ns_, "Vostrel0");
+      EXPECT_TRUE(
+          rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 20s))
+          << console();
+  }
     ~Component() {
         process_.stop();
         servicePorts_.clear();
@@ -291,6 +295,37 @@ TEST(VostrelComponent, ServicesAnswerMapsAndAreas) {
         }
     }
     EXPECT_GT(links, 0u);
+}
+
+// With a 1 MiB message limit in the component: the largest answer that fits is sent, one cell
+// more is refused with BAD_PARAM before anything is built (it used to fail on the wire).
+TEST(VostrelComponent, MapAnswersAreRefusedExactlyWhenTheyExceedTheMessageLimit) {
+    const CORBA::ULong limit = 1 << 20;
+    Component c(20, "conf.default.localmap_width: 1000\nconf.default.localmap_height: 1000\n",
+                {"-ORBgiopMaxMsgSize", std::to_string(limit)});
+    Services services(c);
+    // Reply header 12, time 8, map configuration 48, cell count 4.
+    const CORBA::ULong bytes = limit - 72;
+    const CORBA::ULong floats = (limit - 72) / 4;
+    for (auto [w, h] : {std::pair{bytes, 1u}, std::pair{1u, bytes}}) {
+        MRFC::TimedAbsoluteOGMapData_var fits = services.absolute->getAbsoluteOGMap(0, 0, w, h);
+        EXPECT_EQ(fits->cells.length(), bytes);
+    }
+    EXPECT_THROW(services.absolute->getAbsoluteOGMap(0, 0, bytes + 1, 1), CORBA::BAD_PARAM);
+    EXPECT_THROW(services.absolute->getAbsoluteOGMap(0, 0, 1 << 16, 1 << 16), CORBA::BAD_PARAM);
+    MRFC::TimedFloatAbsoluteOGMapData_var fits =
+        services.absolute->getFloatAbsoluteOGMap(0, 0, 2, floats / 2);
+    EXPECT_EQ(fits->cells.length(), floats);
+    EXPECT_THROW(services.absolute->getFloatAbsoluteOGMap(0, 0, floats + 1, 1), CORBA::BAD_PARAM);
+    EXPECT_THROW(services.absolute->getFloatAbsoluteOGMap(0, 0, 0xffffffffu, 0xffffffffu),
+                 CORBA::BAD_PARAM);
+
+    // The local map of 10^6 cells fits as bytes, not as floats; the component carries on.
+    MRFC::TimedRelativeOGMapData_var local = services.relative->getRelativeOGMap();
+    EXPECT_EQ(local->cells.length(), 1000000u);
+    EXPECT_THROW(services.relative->getFloatRelativeOGMap(), CORBA::BAD_PARAM);
+    MRFC::TimedAbsoluteOGMapData_var small = services.absolute->getAbsoluteOGMap(0, 0, 4, 4);
+    EXPECT_EQ(small->cells.length(), 16u);
 }
 
 TEST(VostrelComponent, ConfigurationChangesAndReactivation) {
