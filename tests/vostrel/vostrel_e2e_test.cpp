@@ -14,6 +14,7 @@
 #include "LaserRangeSensorData.hh"
 #include "MRFC.hh"
 #include "OrvoGlobalPlanning.hh"
+#include "rtc/nv_util.hpp"
 #include "rtc/rtc.hpp"
 #include "tests/rtc/rtc_test_env.hpp"
 
@@ -326,6 +327,63 @@ TEST(VostrelComponent, MapAnswersAreRefusedExactlyWhenTheyExceedTheMessageLimit)
     EXPECT_THROW(services.relative->getFloatRelativeOGMap(), CORBA::BAD_PARAM);
     MRFC::TimedAbsoluteOGMapData_var small = services.absolute->getAbsoluteOGMap(0, 0, 4, 4);
     EXPECT_EQ(small->cells.length(), 16u);
+}
+
+// A hostile peer on the command port: a 44-byte sample whose id sequence claims 2^30 elements
+// used to reach omniORB's decoder and send the component to ERROR; a command of 1e308 and
+// -1e308 used to make the pose NaN for good.
+TEST(VostrelComponent, HostileCommandSamplesAreRefusedAndTheRobotCarriesOn) {
+    Component c;
+    RTC::PortService_var port = rtctest::findPort(c.comp(), "robotControlInfo");
+    RTC::ConnectorProfile prof;
+    ASSERT_EQ(rtctest::connectPorts({port.in()},
+                                    {{"dataport.dataflow_type", "push"},
+                                     {"dataport.interface_type", "corba_cdr"},
+                                     {"dataport.subscription_type", "flush"}},
+                                    prof),
+              RTC::RTC_OK);
+    CORBA::Object_var obj = rtc::findObject(prof.properties, "dataport.corba_cdr.inport_ref");
+    OpenRTM::InPortCdr_var sink = OpenRTM::InPortCdr::_narrow(obj.in());
+    ASSERT_FALSE(CORBA::is_nil(sink.in()));
+    auto put = [&](const rtc::CdrPayload& p) {
+        OpenRTM::CdrData data(static_cast<CORBA::ULong>(p.size()));
+        data.length(static_cast<CORBA::ULong>(p.size()));
+        std::copy(p.data(), p.data() + p.size(), data.get_buffer());
+        return sink->put(data);
+    };
+    auto command = [](double vx, double va) {
+        IIS::TimedVelocity2D v{};
+        v.data.vx = vx;
+        v.data.va = va;
+        return rtc::encodeCdr(v);
+    };
+
+    const rtc::CdrPayload valid = command(0.0, 0.0);
+    ASSERT_EQ(valid.size(), 44u);
+    std::vector<unsigned char> forged(valid.data(), valid.data() + valid.size());
+    forged[8] = 0, forged[9] = 0, forged[10] = 0, forged[11] = 0x40;  // id: 2^30 elements
+    std::vector<unsigned char> longer(valid.data(), valid.data() + valid.size());
+    longer.push_back(0);
+    for (const auto& bad : {forged, longer, std::vector<unsigned char>(valid.data(), valid.data() + 43)})
+        EXPECT_EQ(put(rtc::CdrPayload(bad.data(), bad.size(), true)), OpenRTM::PORT_ERROR);
+    EXPECT_EQ(put(command(1e308, -1e308)), OpenRTM::PORT_OK);
+    EXPECT_TRUE(rtctest::waitFor([&] { return c.console().find("Refused 1 velocity command") != std::string::npos; }, 5s))
+        << c.console();
+    EXPECT_EQ(put(command(0.3, 0.0)), OpenRTM::PORT_OK);
+
+    IIS::TimedPose2D state{};
+    auto stateIn = standalone(new RTC::InPort<IIS::TimedPose2D>("state", state), "Probe1");
+    c.connect("robot_state", stateIn->getPortRef());
+    ASSERT_TRUE(rtctest::waitFor([&] {
+        return nextSample(*stateIn, state, 1s) && state.data.position.x > 4.05;
+    }, 10s)) << state.data.position.x;
+    EXPECT_TRUE(std::isfinite(state.data.position.y) && std::isfinite(state.data.heading));
+    const std::string console = c.console();
+    EXPECT_NE(console.find("robotControlInfo: dropped 1 sample from"), std::string::npos) << console;
+    EXPECT_NE(console.find("that did not decode as IDL:IIS/TimedVelocity2D:1.0 (1 in all)"),
+              std::string::npos) << console;
+    RTC::ExecutionContextService_var ec = rtctest::ownedContext(c.comp());
+    EXPECT_EQ(ec->get_component_state(c.comp()), RTC::ACTIVE_STATE);
 }
 
 TEST(VostrelComponent, ConfigurationChangesAndReactivation) {
