@@ -42,7 +42,7 @@ SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
 
 SimulationRun::~SimulationRun() = default;
 
-void SimulationRun::activate(const Configuration& config) {
+void SimulationRun::activate(const Configuration& config, CancelCheck cancelled) {
     err_ << kStartInitialization;
     stepCount_ = 0;
     {
@@ -53,7 +53,7 @@ void SimulationRun::activate(const Configuration& config) {
         actions_ = field.actionTable();
         subareas_.clear();
     }
-    buildNetwork();
+    buildNetwork(std::move(cancelled));
 
     robot_.place(placementOf(config));
     sensor_ = RangeSensor(config.range_start_position, config.range_end_position,
@@ -94,11 +94,12 @@ void SimulationRun::activate(const Configuration& config) {
     statistics_->start(CycleStatistics::kRunSlot);
 }
 
-void SimulationRun::buildNetwork() {
+void SimulationRun::buildNetwork(CancelCheck cancelled) {
     if (environment_.entrances.empty()) return;
     std::unique_ptr<DebugImageWriter> images;
     if (options_.debugImages) images = std::make_unique<DebugImageWriter>(options_.imageRoot);
-    SubareaList network = buildSpatialNetwork(environment_, err_, out_, images.get());
+    SubareaList network =
+        buildSpatialNetwork(environment_, err_, out_, images.get(), std::move(cancelled));
     std::lock_guard lock(crowdLock_);
     subareas_ = std::move(network);
 }

@@ -18,6 +18,7 @@
 #include "environment/action_table.hpp"
 #include "environment/area_lookup.hpp"
 #include "environment/environment.hpp"
+#include "environment/spatial_network_builder.hpp"
 #include "maps/grid_map.hpp"
 #include "maps/map_records.hpp"
 #include "people/crowd.hpp"
@@ -55,7 +56,9 @@ public:
     SimulationRun(const SimulationRun&) = delete;
     SimulationRun& operator=(const SimulationRun&) = delete;
 
-    void activate(const Configuration& config);
+    // `cancelled` is asked during the spatial network build; when it says yes the build stops
+    // with BuildCancelled, which leaves here and leaves the run inactive.
+    void activate(const Configuration& config, CancelCheck cancelled = {});
     // One cycle. `command` is the velocity sample that arrived since the last cycle, if any.
     // An error of the crowd step leaves the cycle there (it was already reported on the error
     // stream); the driver decides what follows. A command the robot cannot take is refused and
@@ -97,7 +100,7 @@ public:
     static constexpr int kMaxWarmUpSteps = 6000;  // 600 s of 0.1 s steps
 
 private:
-    void buildNetwork();
+    void buildNetwork(CancelCheck cancelled);
     void preRun(const Configuration& config);
     void writeOutputs(const Configuration& config, const Pose2D& pose);
     void drawDisplay(const Configuration& config);

@@ -76,7 +76,14 @@ RTC::ReturnCode_t Vostrel::onInitialize() {
 }
 
 RTC::ReturnCode_t Vostrel::onActivated(RTC::UniqueId) {
-    run_.activate(config_);
+    try {
+        run_.activate(config_, [this] { return activationAbandoned(); });
+    } catch (const vostrel::BuildCancelled&) {
+        std::cerr << "Activation abandoned: the spatial network was not built within the "
+                     "activation time limit (exec_cxt.activation_timeout)."
+                  << std::endl;
+        return RTC::RTC_ERROR;
+    }
     std::cout.flush();
     return RTC::RTC_OK;
 }

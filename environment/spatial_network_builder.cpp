@@ -36,8 +36,9 @@ Kernel::Point_2 toCgal(Vec2 p) { return {p.x, p.y}; }
 }  // namespace
 
 SpatialNetworkBuilder::SpatialNetworkBuilder(const Walls& walls, std::ostream& err,
-                                             std::ostream& out, DebugImageSink* images)
-    : walls_(walls.all()), err_(err), out_(out), images_(images) {
+                                             std::ostream& out, DebugImageSink* images,
+                                             CancelCheck cancelled)
+    : walls_(walls.all()), err_(err), out_(out), images_(images), cancelled_(std::move(cancelled)) {
     err_ << kStartText;
     addWalls();
     writeGraphImage();
@@ -50,7 +51,10 @@ SpatialNetworkBuilder::SpatialNetworkBuilder(const Walls& walls, std::ostream& e
 }
 
 void SpatialNetworkBuilder::addWalls() {
-    for (const Segment& wall : walls_) graph_.addSegment(wall, EdgeKind::WallEdge);
+    for (const Segment& wall : walls_) {
+        stopIfCancelled();
+        graph_.addSegment(wall, EdgeKind::WallEdge);
+    }
 }
 
 void SpatialNetworkBuilder::addCutSegments() {
@@ -70,6 +74,7 @@ void SpatialNetworkBuilder::addCutSegments() {
 
     std::vector<Segment> candidates;
     for (std::size_t q = 0; q < vertices.size(); ++q) {
+        stopIfCancelled();
         const Vec2 from = vertices[q].point();
         for (std::size_t r = 0; r < walls_.size(); ++r) {
             const Segment out = walls_[r].closestFrom(from, 0.0);
@@ -87,7 +92,7 @@ void SpatialNetworkBuilder::addCutSegments() {
 
     // Of two crossing cuts the shorter one stays; equal ones both go.
     std::vector<bool> keep(candidates.size(), true);
-    for (std::size_t i = 0; i < candidates.size(); ++i)
+    for (std::size_t i = 0; i < candidates.size(); ++i, stopIfCancelled())
         for (std::size_t j = 0; j < candidates.size() && keep[i]; ++j)
             if (j != i && candidates[j].length() <= candidates[i].length() &&
                 candidates[i].crosses(candidates[j]))
@@ -99,10 +104,13 @@ void SpatialNetworkBuilder::addCutSegments() {
 
 void SpatialNetworkBuilder::triangulate() {
     Triangulation cdt;
-    for (const NetworkEdge& e : graph_.edges())
+    for (const NetworkEdge& e : graph_.edges()) {
+        stopIfCancelled();
         cdt.insert_constraint(toCgal(graph_.point(e.vertexA)), toCgal(graph_.point(e.vertexB)));
+    }
 
     for (auto face = cdt.finite_faces_begin(); face != cdt.finite_faces_end(); ++face) {
+        stopIfCancelled();
         std::array<int, 3> corner{};
         bool known = true;
         for (int k = 0; k < 3 && known; ++k) {
@@ -159,6 +167,7 @@ void SpatialNetworkBuilder::mergeTriangles() {
     });
 
     for (const int e : order) {
+        stopIfCancelled();
         const NetworkEdge& edge = graph_.edge(e);
         if (edge.kind != EdgeKind::TriangleEdge) continue;
         const int a = root(edge.polygonA);
@@ -254,9 +263,10 @@ SubareaList SpatialNetworkBuilder::subareasReachableFrom(Vec2 start) const {
 }
 
 SubareaList buildSpatialNetwork(const Environment& environment, std::ostream& err,
-                                std::ostream& out, DebugImageSink* images) {
+                                std::ostream& out, DebugImageSink* images,
+                                CancelCheck cancelled) {
     if (environment.entrances.empty()) return {};
-    const SpatialNetworkBuilder builder(environment.walls, err, out, images);
+    const SpatialNetworkBuilder builder(environment.walls, err, out, images, std::move(cancelled));
     return builder.subareasReachableFrom(environment.entrances.front().line.midpoint());
 }
 

@@ -386,6 +386,36 @@ TEST(VostrelComponent, HostileCommandSamplesAreRefusedAndTheRobotCarriesOn) {
     EXPECT_EQ(ec->get_component_state(c.comp()), RTC::ACTIVE_STATE);
 }
 
+// 3 000 walls take far longer to network than the 0.5 s an activation may take. The requester
+// hears RTC_ERROR and the component must stay INACTIVE (it used to turn ACTIVE by itself once
+// the build was done) and be ready for the next activation at once.
+TEST(VostrelComponent, ActivationThatOverrunsItsTimeLimitLeavesTheComponentInactive) {
+    Component c;
+    const std::string field = c.dir() + "/many_walls.txt";
+    {
+        std::ofstream out(field);
+        out << "Walls {\n";
+        for (int i = 0; i < 60; ++i)
+            for (int j = 0; j < 50; ++j)
+                out << i * 2 << ", " << j * 2 << ", " << i * 2 + 1 << ", " << j * 2 << ";\n";
+        out << "}\nEntrance { 1, 0.0, 1.0, 0.0, 3.0, 6.0, 2.0; }\n";
+    }
+    RTC::ExecutionContextService_var ec = rtctest::ownedContext(c.comp());
+    ASSERT_EQ(ec->deactivate_component(c.comp()), RTC::RTC_OK);
+    c.setParameter("FieldDataFile", field);
+    EXPECT_EQ(ec->activate_component(c.comp()), RTC::RTC_ERROR);
+    ASSERT_TRUE(rtctest::waitFor(
+        [&] { return c.console().find("Activation abandoned") != std::string::npos; }, 10s))
+        << c.console();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(ec->get_component_state(c.comp()), RTC::INACTIVE_STATE);
+    EXPECT_EQ(ec->deactivate_component(c.comp()), RTC::PRECONDITION_NOT_MET);
+
+    c.setParameter("FieldDataFile", kSource + "/examples/office.txt");
+    ASSERT_EQ(ec->activate_component(c.comp()), RTC::RTC_OK);
+    EXPECT_EQ(ec->get_component_state(c.comp()), RTC::ACTIVE_STATE);
+}
+
 TEST(VostrelComponent, ConfigurationChangesAndReactivation) {
     manager();
     MRFC::TimedPeopleTrackingData people{};
