@@ -30,6 +30,14 @@ void feed(const std::uint8_t* data, std::size_t size, bool little) {
 
 }  // namespace
 
+// omniORB's memory streams need an initialised ORB.
+// The fuzzer's own options are not the ORB's.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+    int argc = 0;
+    static CORBA::ORB_var orb = CORBA::ORB_init(argc, nullptr);
+    return 0;
+}
+
 // The first byte picks the type and the byte order; the rest is the sample.
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     if (size == 0) return 0;
