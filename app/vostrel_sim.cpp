@@ -158,7 +158,8 @@ int run(const Options& o, const Configuration& config) {
         std::optional<VelocityCommand> command;
         if (const auto it = script.find(cycle); it != script.end()) command = it->second;
         try {
-            sim.execute(config, command);
+            sim.execute(config, command,
+                        cycle == 1 && !o.velocity.empty() ? "--velocity" : o.commandsFile);
         } catch (const std::exception& e) {
             if (progress) progress->finish();
             std::cerr << "vostrel-sim: cycle " << cycle << " stopped the run: " << e.what() << "\n";

@@ -43,7 +43,7 @@ SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
 
 SimulationRun::~SimulationRun() = default;
 
-void SimulationRun::activate(const Configuration& config) {
+void SimulationRun::activate(const Configuration& config, CancelCheck cancelled) {
     err_ << kStartInitialization;
     stepCount_ = 0;
     {
@@ -54,7 +54,7 @@ void SimulationRun::activate(const Configuration& config) {
         actions_ = field.actionTable();
         subareas_.clear();
     }
-    buildNetwork();
+    buildNetwork(std::move(cancelled));
 
     robot_.place(placementOf(config));
     sensor_ = RangeSensor(config.range_start_position, config.range_end_position,
@@ -101,11 +101,12 @@ void SimulationRun::activate(const Configuration& config) {
     if (observe_) observe_(*this, config);
 }
 
-void SimulationRun::buildNetwork() {
+void SimulationRun::buildNetwork(CancelCheck cancelled) {
     if (environment_.entrances.empty()) return;
     std::unique_ptr<DebugImageWriter> images;
     if (options_.debugImages) images = std::make_unique<DebugImageWriter>(options_.imageRoot);
-    SubareaList network = buildSpatialNetwork(environment_, err_, out_, images.get());
+    SubareaList network =
+        buildSpatialNetwork(environment_, err_, out_, images.get(), std::move(cancelled));
     std::lock_guard lock(crowdLock_);
     subareas_ = std::move(network);
 }
@@ -133,13 +134,19 @@ void SimulationRun::preRun(const Configuration& config) {
 }
 
 void SimulationRun::execute(const Configuration& config,
-                            const std::optional<VelocityCommand>& command) {
+                            const std::optional<VelocityCommand>& command,
+                            std::string_view source) {
     if (!active()) return;
     ++stepCount_;
     out_ << "\n[ STEP " << stepCount_ << " ]\n";
     statistics_->start(CycleStatistics::kCycleSlot);
 
-    const Pose2D pose = robot_.update(command, clock_.now(), placementOf(config), rng_);
+    std::optional<VelocityCommand> accepted = command;
+    if (accepted && !robot_.accepts(*accepted)) {
+        refusals_.refuse(*accepted, source, clock_.now(), err_);
+        accepted.reset();
+    }
+    const Pose2D pose = robot_.update(accepted, clock_.now(), placementOf(config), rng_);
     crowd_->robots()[0] = pose;
     localGrid_.update(environment_.walls.all(), pose);
 

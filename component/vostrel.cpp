@@ -97,7 +97,14 @@ RTC::ReturnCode_t Vostrel::onInitialize() {
 }
 
 RTC::ReturnCode_t Vostrel::onActivated(RTC::UniqueId) {
-    run_.activate(config_);
+    try {
+        run_.activate(config_, [this] { return activationAbandoned(); });
+    } catch (const vostrel::BuildCancelled&) {
+        std::cerr << "Activation abandoned: the spatial network was not built within the "
+                     "activation time limit (exec_cxt.activation_timeout)."
+                  << std::endl;
+        return RTC::RTC_ERROR;
+    }
     std::cout.flush();
     return RTC::RTC_OK;
 }
@@ -111,7 +118,7 @@ RTC::ReturnCode_t Vostrel::onExecute(RTC::UniqueId) {
     }
     clock_.startCycle();
     // An error of the crowd step leaves here and sends the component to its error state.
-    run_.execute(config_, command);
+    run_.execute(config_, command, commandPort_.lastOrigin());
     if (observer_ && run_.active()) observer_(run_, false);
     std::cout.flush();  // the console is the log: lines must reach a file or pipe at once
     return RTC::RTC_OK;
