@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <optional>
 #include <string>
 
 namespace {
@@ -51,6 +52,10 @@ constexpr const char* kUsage =
 // only. Longer than the simulator's cycle and a slow tracker's.
 constexpr double kLongestPeriodS = 0.5;
 
+double seconds(const RTC::Time& t) {
+    return t.sec + t.nsec * 1e-9;
+}
+
 // The text each parameter starts from; the profile and bindParameter share it.
 struct ParamDefault {
     const char* name;
@@ -86,7 +91,8 @@ class Follower : public RTC::DataFlowComponentBase {
             peopleIn_.read();
         }
         following_ = -2;
-        lastSample_ = lastSent_ = std::chrono::steady_clock::now();
+        lastSample_ = std::chrono::steady_clock::now();
+        sentAt_.reset();
         sent_ = {};
         return RTC::RTC_OK;
     }
@@ -111,7 +117,7 @@ class Follower : public RTC::DataFlowComponentBase {
         if (fresh) {
             lastSample_ = now;
             report(people_.data);
-            send(command(people_.data, now));
+            send(command(people_));
             return RTC::RTC_OK;
         }
         // The simulator keeps the last command in force, so a lost tracker must be
@@ -127,16 +133,17 @@ class Follower : public RTC::DataFlowComponentBase {
 
   private:
     // Anything that does not name a person (no target, an index past the list) stops the
-    // robot. The period is the time since the last command, which is how long the wheels
-    // have had to follow it.
-    Velocity command(const MRFC::PeopleTrackingData& data,
-                     std::chrono::steady_clock::time_point now) const {
+    // robot. The period is how long the wheels have had to follow the last command, told by
+    // the tracker's stamps rather than this process's clock: a simulation on a simulated
+    // clock may run far faster or slower than real time.
+    Velocity command(const MRFC::TimedPeopleTrackingData& sample) const {
+        const MRFC::PeopleTrackingData& data = sample.data;
         if (!names(data)) {
             return {};
         }
         const RTC::Point3D& p = data.person[static_cast<CORBA::ULong>(data.id)].position;
-        std::chrono::duration<double> period = now - lastSent_;
-        return follower::steer(p.x, p.y, law_, sent_, std::min(period.count(), kLongestPeriodS));
+        const double period = sentAt_ ? seconds(sample.tm) - *sentAt_ : kLongestPeriodS;
+        return follower::steer(p.x, p.y, law_, sent_, std::clamp(period, 0.0, kLongestPeriodS));
     }
 
     static bool names(const MRFC::PeopleTrackingData& data) {
@@ -150,7 +157,7 @@ class Follower : public RTC::DataFlowComponentBase {
         velocity_.data.va = cmd.va;
         velocityOut_.write();
         sent_ = cmd;
-        lastSent_ = std::chrono::steady_clock::now();
+        sentAt_ = seconds(people_.tm);
     }
 
     bool stopped() const { return sent_.vx == 0 && sent_.va == 0; }
@@ -180,7 +187,7 @@ class Follower : public RTC::DataFlowComponentBase {
     follower::FollowLaw law_;
     double timeoutS_ = 0;
     std::chrono::steady_clock::time_point lastSample_{};
-    std::chrono::steady_clock::time_point lastSent_{};
+    std::optional<double> sentAt_;  // the stamp of the sample the last command answered [s]
     Velocity sent_{};      // the last command, which the robot still follows
     long following_ = -2;  // list position reported last; -1 none, -2 nothing reported yet
 };
