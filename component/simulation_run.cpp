@@ -3,6 +3,8 @@
 #include <cmath>
 #include <ostream>
 
+#include "component/field_file.hpp"
+#include "component/parameter_constraints.hpp"
 #include "display/debug_image_writer.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
@@ -46,7 +48,9 @@ void SimulationRun::activate(const Configuration& config) {
     err_ << kStartInitialization;
     stepCount_ = 0;
     {
-        const FieldData field(config.FieldDataFile, rng_, err_);
+        const FieldData field =
+            loadFieldFile(config.FieldDataFile, options_.fieldFolders, rng_, err_);
+        environmentLoaded_ = loadedCleanly(field);
         std::lock_guard lock(crowdLock_);
         crowd_.reset();
         environment_ = field.environment();
@@ -54,6 +58,7 @@ void SimulationRun::activate(const Configuration& config) {
         subareas_.clear();
     }
     buildNetwork();
+    warnAboutSettings(config, environment_, err_);
 
     robot_.place(placementOf(config));
     sensor_ = RangeSensor(config.range_start_position, config.range_end_position,

@@ -1,0 +1,31 @@
+#include "component/field_file.hpp"
+
+#include <ostream>
+
+#include "rtc/file_search.hpp"
+
+namespace vostrel {
+
+FieldData loadFieldFile(const std::string& name, const std::vector<std::string>& folders,
+                        CRandom& rng, std::ostream& err, std::string* path) {
+    std::vector<std::string> tried;
+    const std::string found = rtc::findFile(name, folders, tried);
+    if (path != nullptr) *path = found.empty() ? name : found;
+    FieldData field(found.empty() ? name : found, rng, err);
+    if (!field.opened() && !tried.empty())
+        err << "The environment file was looked for at " << rtc::listOfPaths(tried) << ".\n";
+    return field;
+}
+
+bool loadedCleanly(const FieldData& field) {
+    return field.opened() && field.ok() && !field.readNothing();
+}
+
+void printStopPlace(const std::string& path, const FieldData& field, std::ostream& err) {
+    const FieldData::Place at = field.stoppedAt();
+    if (!field.opened() || at.line == 0) return;
+    err << path << ":" << at.line << ":" << at.column << ": "
+        << (field.ok() ? "the file holds no environment data" : "loading stopped here") << "\n";
+}
+
+}  // namespace vostrel
