@@ -1,5 +1,6 @@
 #include "component/field_file.hpp"
 
+#include <algorithm>
 #include <ostream>
 
 #include "rtc/file_search.hpp"
@@ -15,6 +16,17 @@ FieldData loadFieldFile(const std::string& name, const std::vector<std::string>&
     if (!field.opened() && !tried.empty())
         err << "The environment file was looked for at " << rtc::listOfPaths(tried) << ".\n";
     return field;
+}
+
+std::vector<std::string> foldersOf(const std::string& fileList) {
+    std::vector<std::string> folders;
+    std::size_t from = 0;
+    while (from <= fileList.size()) {
+        const auto comma = std::min(fileList.find(',', from), fileList.size());
+        if (comma > from) folders.insert(folders.begin(), rtc::folderOf(fileList.substr(from, comma - from)));
+        from = comma + 1;
+    }
+    return folders;
 }
 
 bool loadedCleanly(const FieldData& field) {

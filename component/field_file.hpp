@@ -16,6 +16,10 @@ namespace vostrel {
 FieldData loadFieldFile(const std::string& name, const std::vector<std::string>& folders,
                         CRandom& rng, std::ostream& err, std::string* path = nullptr);
 
+// The folders of a comma-separated list of configuration files, the last (which overrides the
+// others) first.
+std::vector<std::string> foldersOf(const std::string& fileList);
+
 // True when the file was read, parsed without error and held at least one record: a run on
 // anything else would simulate an empty or half-read world.
 bool loadedCleanly(const FieldData& field);
