@@ -394,8 +394,8 @@ int cmdState(Client& client, const std::string& target, const std::string& what)
                                                   : ec->reset_component(comp.in());
     if (rc == RTC::PRECONDITION_NOT_MET) {
         std::cerr << "vostrel-ctl: cannot " << what << " " << target << ": "
-                  << ctl::transitionRefusal(what, stateName(before)) << " ("
-                  << codeName(rc) << ")\n";
+                  << ctl::transitionRefusal(what, stateName(before)) << " (" << codeName(rc)
+                  << ")\n";
         return 1;
     }
     std::cout << codeName(rc) << "\n";

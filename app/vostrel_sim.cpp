@@ -54,8 +54,7 @@ int check(const Options& o, const Configuration& config, std::uint32_t seed) {
         loadFieldFile(config.FieldDataFile, o.fieldFolders, rng, std::cerr, &path);
     // Activation builds the network from whatever the loader kept, errors or not.
     DebugImageWriter writer;
-    buildSpatialNetwork(field.environment(), std::cerr, std::cout,
-                        o.noImages ? nullptr : &writer);
+    buildSpatialNetwork(field.environment(), std::cerr, std::cout, o.noImages ? nullptr : &writer);
     warnAboutSettings(config, field.environment(), std::cerr);
     if (loadedCleanly(field)) return 0;
     printStopPlace(path, field, std::cerr);

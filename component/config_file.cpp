@@ -42,15 +42,16 @@ std::string unknownKey(std::string_view key) {
         const std::string_view rest = key.substr(kConf.size());
         const auto dot = rest.find('.');
         const std::string_view set = rest.substr(0, dot);
-        if (dot == std::string_view::npos) return "no parameter named in \"" + std::string(key) + "\"";
+        if (dot == std::string_view::npos)
+            return "no parameter named in \"" + std::string(key) + "\"";
         // Hidden sets (widgets, constraints) describe parameters for tools.
         if (findParameter(rest.substr(dot + 1)) != nullptr || set.substr(0, 1) == "_") return {};
         return "unknown parameter \"" + std::string(rest.substr(dot + 1)) + "\"";
     }
     if (runtimeKey(key)) return {};
     if (findParameter(key) != nullptr)
-        return "unknown key \"" + std::string(key) + "\" (write conf.default." +
-               std::string(key) + ")";
+        return "unknown key \"" + std::string(key) + "\" (write conf.default." + std::string(key) +
+               ")";
     return "unknown key \"" + std::string(key) + "\"";
 }
 

@@ -23,7 +23,8 @@ std::vector<std::string> foldersOf(const std::string& fileList) {
     std::size_t from = 0;
     while (from <= fileList.size()) {
         const auto comma = std::min(fileList.find(',', from), fileList.size());
-        if (comma > from) folders.insert(folders.begin(), rtc::folderOf(fileList.substr(from, comma - from)));
+        if (comma > from)
+            folders.insert(folders.begin(), rtc::folderOf(fileList.substr(from, comma - from)));
         from = comma + 1;
     }
     return folders;

@@ -91,8 +91,7 @@ bool satisfiesConstraint(std::string_view constraint, std::string_view value, st
     std::size_t from = 0;
     while (from < c.size() && !std::isalpha(static_cast<unsigned char>(c[from]))) ++from;
     std::size_t to = from;
-    while (to < c.size() && (std::isalnum(static_cast<unsigned char>(c[to])) || c[to] == '_'))
-        ++to;
+    while (to < c.size() && (std::isalnum(static_cast<unsigned char>(c[to])) || c[to] == '_')) ++to;
     if (from == c.size()) return true;
     std::vector<Comparison> tests;
     for (const bool left : {true, false}) {

@@ -41,7 +41,9 @@ std::string findFile(const std::string& name, const std::vector<std::string>& fo
     return {};
 }
 
-std::string folderOf(const std::string& file) { return fs::path(file).parent_path().string(); }
+std::string folderOf(const std::string& file) {
+    return fs::path(file).parent_path().string();
+}
 
 std::string listOfPaths(const std::vector<std::string>& paths) {
     std::string out;

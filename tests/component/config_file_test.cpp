@@ -71,19 +71,20 @@ TEST(ConfigFile, TrailingCommentsAreDroppedButAHashInsideAValueStays) {
 TEST(ConfigFile, EveryUnknownKeyIsNamedWithItsLineAndNothingIsApplied) {
     const std::string path = writeTemp(
         "conf.default.robot_init_x: 7.25\n"
-        "robot_init_y: 2\n"                      // the prefix forgotten
-        "conf.default.robot_sped: 1\n"           // a typo
-        "conf.fast.range_data_num: 3\n"          // another set: fine
+        "robot_init_y: 2\n"                        // the prefix forgotten
+        "conf.default.robot_sped: 1\n"             // a typo
+        "conf.fast.range_data_num: 3\n"            // another set: fine
         "conf.__constraints__.robot_tread: x>0\n"  // for tools: fine
-        "exec_cxt.periodic.rate: 10\n"           // the runtime's: fine
+        "exec_cxt.periodic.rate: 10\n"             // the runtime's: fine
         "port.inport.robotControlInfo.buffer.length: 4\n"
-        "vostrel.display.window: NO\n");         // belongs in rtc.conf
+        "vostrel.display.window: NO\n");  // belongs in rtc.conf
     Configuration c;
     std::ostringstream err;
     EXPECT_FALSE(readConfigFile(path, c, err));
-    EXPECT_EQ(err.str(), path + ":2: unknown key \"robot_init_y\" (write conf.default.robot_init_y)\n" +
-                             path + ":3: unknown parameter \"robot_sped\"\n" + path +
-                             ":8: unknown key \"vostrel.display.window\"\n");
+    EXPECT_EQ(err.str(),
+              path + ":2: unknown key \"robot_init_y\" (write conf.default.robot_init_y)\n" + path +
+                  ":3: unknown parameter \"robot_sped\"\n" + path +
+                  ":8: unknown key \"vostrel.display.window\"\n");
     EXPECT_EQ(c.robot_init_x, 3.5);
     std::remove(path.c_str());
 }

@@ -106,7 +106,7 @@ TEST(SettingWarnings, BoundaryValuesAndAnEmptyEnvironmentStayQuiet) {
 }
 
 class FileSearch : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = fs::path(::testing::TempDir()) / "vostrel_file_search";
         fs::remove_all(root_);
@@ -120,7 +120,8 @@ protected:
 TEST_F(FileSearch, WorkingDirectoryFirstThenTheNamingFilesFolder) {
     std::vector<std::string> tried;
     const std::string folder = (root_ / "conf").string();
-    EXPECT_EQ(rtc::findFile("field.txt", {"", folder}, tried), (root_ / "conf" / "field.txt").string());
+    EXPECT_EQ(rtc::findFile("field.txt", {"", folder}, tried),
+              (root_ / "conf" / "field.txt").string());
     EXPECT_EQ(tried.size(), 2u);
     EXPECT_EQ(tried[0], (fs::current_path() / "field.txt").string());
     // An absolute name is taken as it is.
