@@ -178,8 +178,7 @@ TEST_F(RtcIntegration, ComponentIsFoundNarrowedAndProfiledAsToolsReadIt) {
     EXPECT_EQ(stringProperty(active->configuration_data, "seq_len"), "3");
     EXPECT_THROW(conf->activate_configuration_set("__widget__"), SDOPackage::InvalidParameter);
     // The constraints describe the parameters; they are no set to run with.
-    EXPECT_THROW(conf->activate_configuration_set("__constraints__"),
-                 SDOPackage::InvalidParameter);
+    EXPECT_THROW(conf->activate_configuration_set("__constraints__"), SDOPackage::InvalidParameter);
     EXPECT_EQ(stringProperty(active->configuration_data, "__constraints__.gain"), "<absent>");
 }
 
@@ -501,7 +500,8 @@ std::pair<int, std::string> ctl(const std::string& ns, const std::string& args) 
 
 TEST_F(RtcIntegration, CtlRefusesWhatCannotWorkAndSaysWhy) {
     const std::string ns = this->ns().address();
-    EXPECT_EQ(ctl(ns, "ls"), std::make_pair(0, std::string("(the naming service holds no names)\n")));
+    EXPECT_EQ(ctl(ns, "ls"),
+              std::make_pair(0, std::string("(the naming service holds no names)\n")));
     RTC::RTObject_var tx = start("Ref0", {"-o", "test.RtcTestPeer.conf.default.mode:send"});
     RTC::RTObject_var rx = start("Ref1", {"-o", "test.RtcTestPeer.conf.default.mode:recv"});
     RTC::PortService_var out = rtctest::findPort(tx.in(), "out");
@@ -550,8 +550,8 @@ TEST_F(RtcIntegration, CtlRefusesWhatCannotWorkAndSaysWhy) {
     EXPECT_NE(hidden.find("cannot be activated"), std::string::npos) << hidden;
     auto [setRc, set] = ctl(ns, "conf get Ref1 fast");
     EXPECT_EQ(setRc, 1);
-    EXPECT_NE(set.find("Ref1 has no configuration set \"fast\"; its sets are: "),
-              std::string::npos) << set;
+    EXPECT_NE(set.find("Ref1 has no configuration set \"fast\"; its sets are: "), std::string::npos)
+        << set;
     EXPECT_NE(set.find("default"), std::string::npos) << set;
 }
 
@@ -571,9 +571,10 @@ TEST_F(RtcIntegration, CtlListsConnectsActivatesAndConfigures) {
     EXPECT_EQ(connected.size(), 37u) << connected;
     EXPECT_EQ(ctl(ns, "activate Ctl1").second, "RTC_OK\n");
     EXPECT_EQ(ctl(ns, "activate " + host + ".host_cxt/Ctl0.rtc").second, "RTC_OK\n");
-    EXPECT_EQ(ctl(ns, "activate Ctl0"),
-              std::make_pair(1, std::string("vostrel-ctl: cannot activate Ctl0: it is ACTIVE, and "
-                                            "activate needs it INACTIVE (PRECONDITION_NOT_MET)\n")));
+    EXPECT_EQ(
+        ctl(ns, "activate Ctl0"),
+        std::make_pair(1, std::string("vostrel-ctl: cannot activate Ctl0: it is ACTIVE, and "
+                                      "activate needs it INACTIVE (PRECONDITION_NOT_MET)\n")));
     RtcTest::Probe_var probe = rtctest::probeOf(rx.in());
     ASSERT_TRUE(rtctest::waitFor([&] { return probe->received() > 2; }, 10s));
 
