@@ -413,8 +413,8 @@ TEST(VostrelComponent, RelativeFilesAreFoundNextToTheFileThatNamesThem) {
     ASSERT_NE(std::filesystem::current_path(), std::filesystem::path(dir));
     rtctest::Process process(VOSTREL_EXE, {"-f", dir + "/rtc.conf"}, dir + "/console.txt");
     const auto console = [&] { return readFile(dir + "/console.txt"); };
-    ASSERT_TRUE(rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; },
-                                 20s))
+    ASSERT_TRUE(
+        rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 20s))
         << console();
     EXPECT_NE(console().find(" Walls              : 12\n"), std::string::npos) << console();
     EXPECT_EQ(console().find("could not open"), std::string::npos) << console();
@@ -432,10 +432,10 @@ TEST(VostrelComponent, RelativeFilesAreFoundNextToTheFileThatNamesThem) {
     EXPECT_EQ(ctl(address, "deactivate Vostrel0").first, 0);
     EXPECT_EQ(ctl(address, "activate Vostrel0").first, 0);
     const std::string expected = "The environment file was looked for at " +
-                                 (std::filesystem::current_path() / "gone.txt").string() +
-                                 " and " + dir + "/gone.txt.\n";
-    EXPECT_TRUE(rtctest::waitFor(
-        [&] { return console().find(expected) != std::string::npos; }, 10s))
+                                 (std::filesystem::current_path() / "gone.txt").string() + " and " +
+                                 dir + "/gone.txt.\n";
+    EXPECT_TRUE(
+        rtctest::waitFor([&] { return console().find(expected) != std::string::npos; }, 10s))
         << console();
     process.stop();
     std::error_code ec;
