@@ -487,15 +487,7 @@ TEST_F(RtcIntegration, SigtermLeavesTheNamingServiceAndPeersClean) {
 namespace {
 
 std::pair<int, std::string> ctl(const std::string& ns, const std::string& args) {
-    std::string cmd = std::string(VOSTREL_CTL) + " --ns " + ns + " " + args + " 2>&1";
-    FILE* pipe = ::popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) {
-        out.append(buf, n);
-    }
-    int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return rtctest::runCommand(std::string(VOSTREL_CTL) + " --ns " + ns + " " + args);
 }
 
 TEST_F(RtcIntegration, CtlRefusesWhatCannotWorkAndSaysWhy) {

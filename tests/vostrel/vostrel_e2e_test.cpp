@@ -2,8 +2,6 @@
 // 127.0.0.1, ports and services reached over CORBA from this process.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <atomic>
 #include <cmath>
 #include <filesystem>
@@ -387,13 +385,7 @@ TEST(VostrelComponent, ServicesUnderLoadWhileCycling) {
 namespace {
 
 std::pair<int, std::string> ctl(const std::string& ns, const std::string& args) {
-    const std::string cmd = std::string(VOSTREL_CTL) + " --ns " + ns + " " + args + " 2>&1";
-    FILE* pipe = ::popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) out.append(buf, n);
-    const int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return rtctest::runCommand(std::string(VOSTREL_CTL) + " --ns " + ns + " " + args);
 }
 
 // Started from another directory, the process finds its configuration next to its rtc.conf
