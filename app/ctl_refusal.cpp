@@ -67,11 +67,16 @@ std::string parameterRefusal(SDOPackage::Configuration_ptr conf, const std::stri
     SDOPackage::ConfigurationSetList_var sets = conf->get_configuration_sets();
     std::set<std::string> known;
     std::optional<std::string> constraint;
+    std::optional<std::string> type;
     for (CORBA::ULong i = 0; i < sets->length(); ++i) {
         const std::string id = static_cast<const char*>(sets[i].id);
         const auto found = rtc::findString(sets[i].configuration_data, key);
         if (id == rtc::kConstraintSet) {
             constraint = found;
+            continue;
+        }
+        if (id == rtc::kTypeSet) {
+            type = found;
             continue;
         }
         if (id != "default" && id != setId) continue;
@@ -84,6 +89,8 @@ std::string parameterRefusal(SDOPackage::Configuration_ptr conf, const std::stri
         return "no parameter \"" + key + "\" (--add creates it); the parameters are: " + names;
     }
     std::string why;
+    if (!force && type && !rtc::convertsTo(*type, value, why))
+        return "value for " + key + " refused: " + why + " (--force sets it anyway)";
     if (!force && constraint && !rtc::satisfiesConstraint(*constraint, value, why))
         return "value for " + key + " refused: " + why + " (--force sets it anyway)";
     return {};

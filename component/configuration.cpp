@@ -149,6 +149,10 @@ const std::vector<std::string>& componentProfile() {
             list.push_back(std::string("conf.__constraints__.") + c.key);
             list.push_back(c.constraint);
         }
+        for (const Parameter& p : kParameters) {
+            list.push_back(std::string("conf.__type__.") + p.key);
+            list.push_back(typeName(p.type));
+        }
         list.push_back("");
         return list;
     }();

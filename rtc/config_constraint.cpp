@@ -82,6 +82,26 @@ std::optional<Comparison> sideOf(std::string_view side, bool left) {
 
 }  // namespace
 
+bool convertsTo(std::string_view type, std::string_view value, std::string& why) {
+    const std::string t(trimmed(value));
+    const bool whole = type == "short" || type == "int" || type == "long" ||
+                       type == "unsigned short" || type == "unsigned int" ||
+                       type == "unsigned long" || type == "long long";
+    if (whole) {
+        char* end = nullptr;
+        errno = 0;
+        const long long v = std::strtoll(t.c_str(), &end, 10);
+        const bool isUnsigned = type.substr(0, 8) == "unsigned";
+        if (!t.empty() && *end == '\0' && errno != ERANGE && !(isUnsigned && v < 0) &&
+            (type == "long long" || (v >= -2147483648LL && v <= 4294967295LL)))
+            return true;
+    } else if ((type == "double" || type == "float") ? number(t).has_value() : true) {
+        return true;
+    }
+    why = "\"" + t + "\" is not a value of type " + std::string(type);
+    return false;
+}
+
 bool satisfiesConstraint(std::string_view constraint, std::string_view value, std::string& why) {
     const std::string_view c = trimmed(constraint);
     if (c.size() >= 2 && c.front() == '(' && c.back() == ')')

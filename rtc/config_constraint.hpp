@@ -13,6 +13,14 @@ namespace rtc {
 // starts with '_' it cannot be activated.
 inline constexpr const char* kConstraintSet = "__constraints__";
 
+// The set that names each parameter's type ("int", "double", "string", ...).
+inline constexpr const char* kTypeSet = "__type__";
+
+// True when `value` converts to `type` ("short", "int", "long" and their unsigned forms take
+// whole numbers, "float" and "double" numbers, anything else any text); otherwise false with
+// the reason in `why`.
+bool convertsTo(std::string_view type, std::string_view value, std::string& why);
+
 // True when `value` satisfies `constraint` (or the constraint cannot be read); otherwise false
 // with the reason in `why`.
 bool satisfiesConstraint(std::string_view constraint, std::string_view value, std::string& why);

@@ -45,6 +45,18 @@ TEST(Constraint, RangesEnumerationsAndUnreadableForms) {
     EXPECT_TRUE(satisfies("[0,1]", "7"));
 }
 
+TEST(Constraint, PublishedTypesTakeWholeNumbersNumbersOrAnyText) {
+    std::string why;
+    EXPECT_TRUE(rtc::convertsTo("int", " -12 ", why));
+    EXPECT_FALSE(rtc::convertsTo("int", "4.5", why));
+    EXPECT_EQ(why, "\"4.5\" is not a value of type int");
+    EXPECT_FALSE(rtc::convertsTo("long", "99999999999", why));
+    EXPECT_FALSE(rtc::convertsTo("unsigned int", "-1", why));
+    EXPECT_TRUE(rtc::convertsTo("double", "1e-3", why));
+    EXPECT_FALSE(rtc::convertsTo("double", "0.5m", why));
+    EXPECT_TRUE(rtc::convertsTo("string", "any text", why));
+}
+
 TEST(ParameterConstraints, DefaultsSatisfyTheirPublishedRanges) {
     const Configuration defaults;
     for (const ParameterConstraint& c : parameterConstraints()) {

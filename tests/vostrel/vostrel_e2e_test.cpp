@@ -418,6 +418,9 @@ TEST(VostrelComponent, RelativeFilesAreFoundNextToTheFileThatNamesThem) {
     auto [setRc, refused] = ctl(address, "conf set Vostrel0 range_data_num 0");
     EXPECT_EQ(setRc, 1);
     EXPECT_NE(refused.find("0 is outside x>=1"), std::string::npos) << refused;
+    auto [typeRc, typed] = ctl(address, "conf set Vostrel0 range_data_num 4.5");
+    EXPECT_EQ(typeRc, 1);
+    EXPECT_NE(typed.find("\"4.5\" is not a value of type int"), std::string::npos) << typed;
 
     // A file that is nowhere: the paths looked at are named.
     EXPECT_EQ(ctl(address, "conf set Vostrel0 FieldDataFile gone.txt").first, 0);
