@@ -21,18 +21,26 @@ bool satisfies(const char* constraint, const char* value) {
 }
 
 TEST(Constraint, RangesEnumerationsAndUnreadableForms) {
-    EXPECT_TRUE(satisfies("x>=0", "0"));
-    EXPECT_FALSE(satisfies("x>=0", "-0.001"));
-    EXPECT_FALSE(satisfies("x>0", "0"));
-    EXPECT_TRUE(satisfies("x<100", " 99.5 "));
-    EXPECT_FALSE(satisfies("x<100", "100"));
-    EXPECT_TRUE(satisfies("0<=x<=100", "100"));
-    EXPECT_FALSE(satisfies("0 <= x <= 100", "100.5"));
-    EXPECT_FALSE(satisfies("0<x<=1", "0"));
-    EXPECT_TRUE(satisfies("-1.5<=value", "-1.5"));
-    EXPECT_TRUE(satisfies("(YES,NO)", "NO"));
-    EXPECT_TRUE(satisfies("( 0, 1, 2 )", "2"));
-    EXPECT_FALSE(satisfies("(YES,NO)", "yes"));
+    struct Case {
+        const char* constraint;
+        const char* value;
+        bool satisfied;
+    };
+    for (const Case& c : std::initializer_list<Case>{
+             {"x>=0", "0", true},
+             {"x>=0", "-0.001", false},
+             {"x>0", "0", false},
+             {"x<100", " 99.5 ", true},
+             {"x<100", "100", false},
+             {"0<=x<=100", "100", true},
+             {"0 <= x <= 100", "100.5", false},
+             {"0<x<=1", "0", false},
+             {"-1.5<=value", "-1.5", true},
+             {"(YES,NO)", "NO", true},
+             {"( 0, 1, 2 )", "2", true},
+             {"(YES,NO)", "yes", false},
+         })
+        EXPECT_EQ(satisfies(c.constraint, c.value), c.satisfied) << c.constraint << " " << c.value;
     // A number is required where a range is given.
     std::string why;
     EXPECT_FALSE(rtc::satisfiesConstraint("x>=0", "wide", why));
