@@ -2,6 +2,8 @@
 // experiments, benchmarks and tests. Its console output is the component's own.
 #include <CLI/CLI.hpp>
 
+#include <unistd.h>
+
 #include <chrono>
 #include <fstream>
 #include <iostream>
@@ -12,12 +14,14 @@
 
 #include "app/command_script.hpp"
 #include "app/output_json.hpp"
+#include "app/progress_line.hpp"
 #include "component/config_file.hpp"
 #include "component/configuration.hpp"
 #include "component/field_file.hpp"
 #include "component/parameter_constraints.hpp"
 #include "component/simulation_run.hpp"
 #include "display/debug_image_writer.hpp"
+#include "display/gif_writer.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "platform/c_random.hpp"
@@ -45,6 +49,10 @@ struct Options {
     bool noImages = false;
     bool quiet = false;
     std::vector<std::string> fieldFolders;  // besides the working directory
+    bool annotate = false;
+    double trails = 0.0;
+    std::string gifFile;
+    bool progress = false;
 };
 
 int check(const Options& o, const Configuration& config, std::uint32_t seed) {
@@ -109,15 +117,28 @@ int run(const Options& o, const Configuration& config) {
     std::ostream& out = o.quiet ? nowhere : std::cout;
     std::ostream& err = o.quiet ? nowhere : std::cerr;
 
+    std::unique_ptr<GifWriter> gif;
+    if (!o.gifFile.empty()) {
+        gif = std::make_unique<GifWriter>(o.gifFile, static_cast<int>(o.period));
+        if (!gif->ok()) {
+            std::cerr << "vostrel-sim: cannot write " << o.gifFile << "\n";
+            return 1;
+        }
+    }
+
     SimulatedClock simulated(0);
     SteadyClock steady;
     Clock& tick = o.realtime ? static_cast<Clock&>(steady) : simulated;
     RunOptions options;
     options.debugImages = !o.noImages;
-    options.display = o.window || !o.framesDir.empty();
+    options.display = o.window || !o.framesDir.empty() || gif;
     options.window.show = o.window;
     options.window.frameDirectory = o.framesDir;
     options.fieldFolders = o.fieldFolders;
+    options.window.animation = gif.get();
+    options.annotation = {o.annotate, o.trails};
+    if (o.annotate && !options.display)
+        std::cerr << "vostrel-sim: --annotate has no effect without --window, --frames or --gif\n";
 
     SimulationRun sim(tick, steady, out, err, seed, options);
     try {
@@ -132,6 +153,11 @@ int run(const Options& o, const Configuration& config) {
                   << " did not load (see above); nothing was run\n";
         return 1;
     }
+    // Started after activation, whose network build would spoil the rate.
+    const bool terminal = isatty(STDERR_FILENO) != 0;
+    std::optional<ProgressLine> progress;
+    if (o.progress || (o.quiet && terminal))
+        progress.emplace(std::cerr, o.cycles, o.period, steady, terminal);
     const auto start = std::chrono::steady_clock::now();
     for (int cycle = 1; cycle <= o.cycles; ++cycle) {
         if (o.realtime)
@@ -143,15 +169,28 @@ int run(const Options& o, const Configuration& config) {
         try {
             sim.execute(config, command);
         } catch (const std::exception& e) {
+            if (progress) progress->finish();
             std::cerr << "vostrel-sim: cycle " << cycle << " stopped the run: " << e.what() << "\n";
             sim.deactivate();
             return 2;
         }
         if (json.is_open()) json << toJson(sim.outputs()).dump() << '\n';
+        if (progress) progress->update(cycle, sim.crowd()->persons().size());
     }
+    if (progress) progress->finish();
     sim.deactivate();
     if (!o.framesDir.empty() && !o.quiet)
         std::cerr << "vostrel-sim: display frames are in " << o.framesDir << "/\n";
+    if (gif) {
+        if (!gif->finish()) {
+            std::cerr << "vostrel-sim: cannot write the animation " << o.gifFile << ": "
+                      << gif->error() << "\n";
+            return 1;
+        }
+        if (!o.quiet)
+            std::cerr << "vostrel-sim: animation of " << gif->frames() << " frames in " << o.gifFile
+                      << "\n";
+    }
     return 0;
 }
 
@@ -207,7 +246,23 @@ int main(int argc, char** argv) {
                  "line names the place)");
     app.add_flag("--no-images", o.noImages,
                  "Do not write the spatial network's debug images (Images/*.png)");
-    app.add_flag("--quiet", o.quiet, "Print nothing on the console (for benchmarks)");
+    app.add_flag("--quiet", o.quiet,
+                 "Print nothing on the console (for benchmarks); on a terminal, show the "
+                 "progress line instead");
+    app.add_flag("--progress", o.progress,
+                 "Show one progress line on standard error (cycle / total, simulated time, "
+                 "persons, cycles per second, time left), also when it is not a terminal");
+    auto* annotate =
+        app.add_flag("--annotate", o.annotate,
+                     "Annotate the picture (--window, --frames, --gif): time, step, persons, "
+                     "seed, legend, scale bar, thinned laser rays, an arrow to a robot outside");
+    app.add_option("--trails", o.trails, "With --annotate: draw the tracks of the last SEC seconds")
+        ->type_name("SEC")
+        ->check(CLI::Range(0.0, 86400.0))
+        ->needs(annotate);
+    app.add_option("--gif", o.gifFile,
+                   "Write the display of every cycle into one looping GIF animation, one frame "
+                   "per cycle shown for --period milliseconds");
     CLI11_PARSE(app, argc, argv);
 
     Configuration config;

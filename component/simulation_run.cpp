@@ -38,7 +38,8 @@ SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
       out_(out),
       err_(err),
       options_(std::move(options)),
-      rng_(seed) {
+      rng_(seed),
+      seed_(seed) {
     err_ << kBanner;
 }
 
@@ -80,6 +81,7 @@ void SimulationRun::activate(const Configuration& config) {
     {
         std::lock_guard lock(localMapLock_);
         refreshRelativeMap(localMap_, localGrid_, cycleStamp_, robot_.pose());
+        copiedRevision_ = localGrid_.revision();
     }
     {
         std::lock_guard lock(globalMapLock_);
@@ -87,9 +89,13 @@ void SimulationRun::activate(const Configuration& config) {
     }
 
     window_.reset();
+    annotation_.reset();
+    if (options_.display && options_.annotation.enabled)
+        annotation_ = std::make_unique<AnnotationLayer>(options_.annotation.trailSeconds);
     if (options_.display)
         window_ = openSimulationWindow(environment_.walls, config.show_map_scale, options_.window,
-                                       err_);
+                                       err_, annotation_ ? &AnnotationLayer::bandHeight : nullptr);
+    activationTick_ = clock_.now();
     robot_.startDrive({config.robot_tread, config.robot_acceleration, config.robot_deceleration},
                       clock_.now(), err_);
     err_ << kFinishInitialization;
@@ -153,7 +159,10 @@ void SimulationRun::execute(const Configuration& config,
     writeOutputs(config, pose);
     {
         std::lock_guard lock(localMapLock_);
-        refreshRelativeMap(localMap_, localGrid_, cycleStamp_, pose);
+        // A robot standing still leaves the grid as it was: the cells need no copy.
+        refreshRelativeMap(localMap_, localGrid_, cycleStamp_, pose,
+                           localGrid_.revision() != copiedRevision_);
+        copiedRevision_ = localGrid_.revision();
     }
     if (window_) drawDisplay(config);
     out_ << "Number of persons = " << static_cast<unsigned>(crowd_->persons().size()) << "\n";
@@ -205,7 +214,11 @@ void SimulationRun::drawDisplay(const Configuration& config) {
     scene.robots = crowd_->robots();
     scene.persons = drawData_;
     scene.followingTargetId = config.following_target_id;
-    window_->displayStep(scene);
+    if (annotation_)
+        annotation_->displayStep(*window_, scene,
+                                 {(clock_.now() - activationTick_) / 1000.0, stepCount_, seed_});
+    else
+        window_->displayStep(scene);
 }
 
 void SimulationRun::deactivate() {
@@ -219,6 +232,7 @@ void SimulationRun::deactivate() {
     }
     statistics_.reset();
     window_.reset();
+    annotation_.reset();
 }
 
 }  // namespace vostrel

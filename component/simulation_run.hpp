@@ -12,6 +12,7 @@
 #include "component/configuration.hpp"
 #include "component/cycle_outputs.hpp"
 #include "component/cycle_statistics.hpp"
+#include "display/annotation_layer.hpp"
 #include "display/simulation_window.hpp"
 #include "environment/action_table.hpp"
 #include "environment/area_lookup.hpp"
@@ -33,6 +34,7 @@ struct RunOptions {
     std::filesystem::path imageRoot = ".";  // their "Images" directory goes here
     bool display = true;                   // draw the top view every cycle
     WindowOptions window;                  // show it on screen, write frames
+    AnnotationOptions annotation;          // off: the plain picture
     std::vector<std::string> fieldFolders;  // where else a relative FieldDataFile may lie
 };
 
@@ -126,11 +128,15 @@ private:
     mutable std::mutex localMapLock_;
     RelativeMapData localMap_;
     GridMap localGrid_{200, 200, 0.05};
+    std::uint64_t copiedRevision_ = 0;  // of localGrid_, last copied into localMap_
 
     RobotMotion robot_;
     RangeSensor sensor_;
     std::unique_ptr<CycleStatistics> statistics_;
     std::unique_ptr<SimulationWindow> window_;
+    std::unique_ptr<AnnotationLayer> annotation_;
+    std::uint32_t seed_;
+    Tick activationTick_ = 0;
 
     std::function<void(const CycleOutputs&)> publish_;
     std::int32_t stepCount_ = 0;

@@ -18,6 +18,9 @@ vostrel::RunOptions runOptions(RTC::Manager* manager) {
     const std::string window = conf.getProperty("vostrel.display.window", "YES");
     options.window.show = window == "YES" || window == "yes" || window == "1";
     options.window.frameDirectory = conf.getProperty("vostrel.display.frames", "");
+    options.annotation =
+        vostrel::annotationOptions(conf.getProperty("vostrel.display.annotate", "NO"),
+                                   conf.getProperty("vostrel.display.trails", "0"), std::cerr);
     return options;
 }
 

@@ -58,8 +58,8 @@ bool safe(double v) { return v > -kSafe && v < kSafe; }
 }  // namespace
 
 SimulationWindow::SimulationWindow(std::string_view title, int w, int h, double k,
-                                   const WindowOptions& options, std::ostream& console)
-    : Window(title, w + 1, h + 1, options, console), k_(k) {}
+                                   const WindowOptions& options, std::ostream& console, int band)
+    : Window(title, w + 1, h + 1 + band, options, console), k_(k), band_(band) {}
 
 cv::Point SimulationWindow::lineEnd(Vec2 p) const {
     return {static_cast<int>(std::trunc(p.x * k_)),
@@ -110,6 +110,11 @@ void SimulationWindow::displayStep(const DisplayScene& scene) {
     clear();
     if (scene.drawRays)
         for (const Segment& ray : scene.rays) drawSegment(ray, 0, 0, 255, 1);
+    drawWorld(scene);
+    show();
+}
+
+void SimulationWindow::drawWorld(const DisplayScene& scene) {
     for (const Segment& wall : scene.walls) drawWall(wall);
     for (const Pose2D& robot : scene.robots)
         drawAgent(Segment{{std::cos(robot.heading), std::sin(robot.heading)}, {robot.x, robot.y}},
@@ -119,22 +124,26 @@ void SimulationWindow::displayStep(const DisplayScene& scene) {
         drawAgent(Segment{person.velocity, person.position}, followed ? 255 : 0,
                   followed ? 0 : 255, 0, kAgentRadius);
     }
-    show();
 }
 
 std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls, double showMapScale,
                                                        const WindowOptions& options,
-                                                       std::ostream& console) {
+                                                       std::ostream& console,
+                                                       int (*bandFor)(int width)) {
+    // The band's height depends on the width, which is capped below; it is never more than a
+    // few text lines, so reserving the most it can take keeps the caps simple.
+    const double band = bandFor != nullptr ? bandFor(1) : 0.0;
     struct Size {
-        double k, w, h;
+        double k, w, h, band;
         bool fits() const {
-            return w >= 1.0 && h >= 1.0 && w + 1.0 <= kMaxSide && h + 1.0 <= kMaxSide &&
-                   (w + 1.0) * (h + 1.0) <= kMaxPixels;
+            return w >= 1.0 && h >= 1.0 && w + 1.0 <= kMaxSide && h + 1.0 + band <= kMaxSide &&
+                   (w + 1.0) * (h + 1.0 + band) <= kMaxPixels;
         }
     };
     const auto sizeAt = [&](double scale) {
         const double k = 1.0 / scale;
-        return Size{k, std::trunc(walls.maxX() * k) + 1.0, std::trunc(walls.maxY() * k) + 1.0};
+        return Size{k, std::trunc(walls.maxX() * k) + 1.0, std::trunc(walls.maxY() * k) + 1.0,
+                    band};
     };
     const double scale = positiveOr("show_map_scale", showMapScale, kDefaultShowMapScale, console);
     Size size = sizeAt(scale);
@@ -148,11 +157,13 @@ std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls, doubl
                 << valueText(1.0 / size.k) << ": the window shows its lower-left part\n";
         // NaN sizes fall to 1 here; the comparisons are written so that they do.
         size.w = size.w >= 1.0 ? std::min(size.w, kMaxSide - 1.0) : 1.0;
-        size.h = size.h >= 1.0 ? std::min(size.h, kMaxSide - 1.0) : 1.0;
-        size.h = std::min(size.h, std::floor(kMaxPixels / (size.w + 1.0)) - 1.0);
+        size.h = size.h >= 1.0 ? std::min(size.h, kMaxSide - 1.0 - band) : 1.0;
+        size.h = std::min(size.h, std::floor(kMaxPixels / (size.w + 1.0)) - 1.0 - band);
     }
-    return std::make_unique<SimulationWindow>(kWindowTitle, static_cast<int>(size.w),
-                                              static_cast<int>(size.h), size.k, options, console);
+    const int width = static_cast<int>(size.w);
+    return std::make_unique<SimulationWindow>(kWindowTitle, width, static_cast<int>(size.h), size.k,
+                                              options, console,
+                                              bandFor != nullptr ? bandFor(width + 1) : 0);
 }
 
 }  // namespace vostrel

@@ -37,11 +37,13 @@ class SimulationWindow : public Window {
 public:
     static constexpr double kAgentRadius = 0.225;  // m
 
-    // The image is (w + 1) x (h + 1) pixels.
+    // The image is (w + 1) x (h + 1 + band) pixels; the band rows lie above the world, which
+    // keeps its pixel mapping.
     SimulationWindow(std::string_view title, int w, int h, double k, const WindowOptions& options,
-                     std::ostream& console);
+                     std::ostream& console, int band = 0);
 
     double scale() const { return k_; }
+    int band() const { return band_; }
 
     // Colours are given red, green, blue, each 0..255. Lines are 8-connected.
     void drawWall(const Segment& wall);
@@ -54,6 +56,8 @@ public:
     // One cycle's redraw: clear, rays (when asked), walls, robots, persons, show. Later
     // drawings cover earlier ones.
     void displayStep(const DisplayScene& scene);
+    // The walls, robots and persons of displayStep, in its order.
+    void drawWorld(const DisplayScene& scene);
 
     // Pixel of a line end point, and of a disc centre one row lower.
     cv::Point lineEnd(Vec2 p) const;
@@ -61,6 +65,7 @@ public:
 
 private:
     double k_;
+    int band_;
 };
 
 inline constexpr const char* kWindowTitle = "Vostrel";
@@ -70,8 +75,10 @@ inline constexpr double kDefaultShowMapScale = 0.05;
 // A scale that is not a positive number, or that would make the image larger than the drawing
 // library can hold comfortably, is reported on console and the default used; an environment too
 // large even for that is shown cut to the largest image, from its lower-left corner.
+// bandFor, when given, says how many rows to add above the world for an image of some width.
 std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls, double showMapScale,
                                                        const WindowOptions& options,
-                                                       std::ostream& console);
+                                                       std::ostream& console,
+                                                       int (*bandFor)(int width) = nullptr);
 
 }  // namespace vostrel

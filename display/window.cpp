@@ -10,6 +10,7 @@
 #include <opencv2/imgcodecs.hpp>
 
 #include "display/display_probe.hpp"
+#include "display/gif_writer.hpp"
 
 namespace vostrel {
 
@@ -24,6 +25,7 @@ Window::Window(std::string_view title, int width, int height, const WindowOption
       image_(height_, width_, CV_8UC3, kWhite),
       title_(title.substr(0, kMaxTitle)),
       frameDirectory_(options.frameDirectory),
+      animation_(options.animation),
       console_(console) {
     if (options.show) {
         // Asked before any window call: the window library would end the process instead.
@@ -57,6 +59,12 @@ void Window::show() {
         cv::waitKey(1);
     }
     if (!frameDirectory_.empty()) writeFrame();
+    if (animation_ != nullptr && !animation_->addFrame(image_.data, width_, height_, image_.step)) {
+        // Once, as for the frames; the owner of the animation reports the failure at the end.
+        console_ << "Cannot add to the animation " << animation_->path() << ": "
+                 << animation_->error() << "; no more frames are added\n";
+        animation_ = nullptr;
+    }
 }
 
 void Window::writeFrame() {

@@ -9,6 +9,8 @@
 
 namespace vostrel {
 
+class GifWriter;
+
 struct WindowOptions {
     // Show the image on screen when a display is reachable. When none is, the window draws
     // without showing and says so once on the console.
@@ -16,6 +18,9 @@ struct WindowOptions {
     // When not empty, every shown frame is also written there as a numbered PNG file
     // (000000.png, 000001.png, ...); the directory is created when missing.
     std::string frameDirectory;
+    // When set, every shown frame is also added to this animation (not owned; it must outlive
+    // the window).
+    GifWriter* animation = nullptr;
 };
 
 // A titled colour image, optionally shown in an on-screen window of the same title. Pixels are
@@ -45,8 +50,7 @@ public:
     const cv::Mat& image() const { return image_; }
     bool onScreen() const { return onScreen_; }
     std::uint64_t framesWritten() const { return frameNumber_; }
-
-protected:
+    // For overlays drawn in pixel space.
     cv::Mat& canvas() { return image_; }
 
 private:
@@ -59,6 +63,7 @@ private:
     bool onScreen_ = false;
     std::string frameDirectory_;
     std::uint64_t frameNumber_ = 0;
+    GifWriter* animation_;
     std::ostream& console_;
 };
 

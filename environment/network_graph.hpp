@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "environment/growing_grid.hpp"
 #include "environment/segment.hpp"
 
 namespace vostrel {
@@ -26,11 +27,30 @@ struct NetworkEdge {
 
 // The planar graph of walls, cut segments and triangle sides. Every operation keeps it planar:
 // where a new vertex lies on an edge, or a new edge crosses one, the edges are split there.
-// Each primitive scans the whole vertex and edge lists; there is no spatial index.
+// Without an index each primitive scans the whole vertex and edge lists; that plain form is
+// the reference. With useIndex() the primitives look only at the vertices and edges in nearby
+// grid cells and at the edges of a vertex, visiting them in the same (index) order, so the
+// graph that results is the same, vertex for vertex and edge for edge.
 class NetworkGraph {
 public:
     static constexpr double kSameVertex = 1e-6;
     static constexpr double kOnEdge = 1e-6;
+    // Added to every query box of the index: far above the tolerances and the rounding of the
+    // tests, so that whatever the plain scan would find lies inside the box.
+    static constexpr double kNear = 1e-5;
+
+    // Turns the index on; call while the graph is empty. Bounds should cover the walls (places
+    // outside still work, only slower), cellSize about the spacing of the walls.
+    void useIndex(const Box& bounds, double cellSize);
+    bool indexed() const { return indexed_; }
+    // Indices, ascending, of the vertices / edges that may lie in or touch the box (all of
+    // them without an index).
+    void verticesNear(const Box& box, std::vector<int>& out) const;
+    void edgesNear(const Box& box, std::vector<int>& out) const;
+    static Box boxOf(const Segment& s, double margin);
+    static Box boxAround(Vec2 p, double margin) {
+        return {p.x - margin, p.y - margin, p.x + margin, p.y + margin};
+    }
 
     const std::vector<NetworkVertex>& vertices() const { return vertices_; }
     const std::vector<NetworkEdge>& edges() const { return edges_; }
@@ -56,9 +76,18 @@ public:
 private:
     // Splits every edge (other than those ending at v) on which vertex v lies.
     void splitEdgesAt(int v, std::size_t edgeCount);
+    int appendEdge(const NetworkEdge& e);
+    void fileEdge(int e);  // under the box of its current ends
+    void detach(int vertex, int e);
 
     std::vector<NetworkVertex> vertices_;
     std::vector<NetworkEdge> edges_;
+
+    bool indexed_ = false;
+    GrowingGrid vertexGrid_;
+    GrowingGrid edgeGrid_;  // an edge stays filed under its former boxes once split: a superset
+    std::vector<std::vector<int>> incident_;  // per vertex, the edges ending there
+    mutable std::vector<int> near_;           // scratch of the primitives
 };
 
 }  // namespace vostrel

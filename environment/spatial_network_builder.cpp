@@ -13,6 +13,7 @@
 #include <ostream>
 
 #include "environment/network_canvas.hpp"
+#include "environment/uniform_grid.hpp"
 
 namespace vostrel {
 
@@ -33,11 +34,76 @@ using Triangulation = CGAL::Constrained_Delaunay_triangulation_2<Kernel, CGAL::D
 
 Kernel::Point_2 toCgal(Vec2 p) { return {p.x, p.y}; }
 
+constexpr int kMaxCellsPerAxis = 1024;
+constexpr double kEverywhere = 1e300;  // a box this large covers every cell
+
+std::vector<Box> boxesOf(const std::vector<Segment>& segments) {
+    std::vector<Box> boxes;
+    boxes.reserve(segments.size());
+    for (const Segment& s : segments) boxes.push_back(NetworkGraph::boxOf(s, NetworkGraph::kNear));
+    return boxes;
+}
+
+// True when the foot of p on the wall's line lies beyond one of its ends by so much that
+// closestFrom must return that end: then the cut's dot product with the wall's direction is at
+// least twice the perpendicular tolerance whichever end it picks.
+bool surelyBeyondEnds(Vec2 p, const Segment& wall) {
+    constexpr double kMargin = 2.0 * SpatialNetworkBuilder::kPerpendicular;
+    const double along = (p - wall.origin).dot(wall.direction);
+    return along < -kMargin || along > wall.direction.dot(wall.direction) + kMargin;
+}
+
+// The corners' box, when the containment test of the triangle can be true only inside it:
+// a point outside enters through a side whose line the path to the centre crosses well inside
+// both ends, as long as the centre keeps clear of every side line. A sliver, whose centre lies
+// almost on its sides, passes that test for points far away; then every place is in reach.
+Box reachOfContains(const std::array<Vec2, 3>& at) {
+    constexpr double kClear = 1e-4;
+    const Vec2 centre = (at[0] + at[1] + at[2]) / 3.0;
+    for (std::size_t k = 0; k < 3; ++k) {
+        const Vec2 side = at[(k + 1) % 3] - at[k];
+        const double length = side.length();
+        if (!(std::abs(side.cross(centre - at[k])) > kClear * length))
+            return {-kEverywhere, -kEverywhere, kEverywhere, kEverywhere};
+    }
+    Box box = NetworkGraph::boxOf(Segment::fromPoints(at[0], at[1]), NetworkGraph::kNear);
+    box.minX = std::min(box.minX, at[2].x - NetworkGraph::kNear);
+    box.minY = std::min(box.minY, at[2].y - NetworkGraph::kNear);
+    box.maxX = std::max(box.maxX, at[2].x + NetworkGraph::kNear);
+    box.maxY = std::max(box.maxY, at[2].y + NetworkGraph::kNear);
+    return box;
+}
+
+// The walls' extent and a cell size of about their mean spacing, for the indexes.
+Box extentOf(const std::vector<Segment>& walls) {
+    Box box{0.0, 0.0, 0.0, 0.0};
+    bool any = false;
+    for (const Segment& w : walls) {
+        const Box b = NetworkGraph::boxOf(w, 0.0);
+        if (!b.finite()) continue;
+        if (!any) box = b;
+        any = true;
+        box.minX = std::min(box.minX, b.minX);
+        box.minY = std::min(box.minY, b.minY);
+        box.maxX = std::max(box.maxX, b.maxX);
+        box.maxY = std::max(box.maxY, b.maxY);
+    }
+    return box;
+}
+
 }  // namespace
 
 SpatialNetworkBuilder::SpatialNetworkBuilder(const Walls& walls, std::ostream& err,
-                                             std::ostream& out, DebugImageSink* images)
+                                             std::ostream& out, DebugImageSink* images,
+                                             bool indexed)
     : walls_(walls.all()), err_(err), out_(out), images_(images) {
+    if (indexed) {
+        const Box extent = extentOf(walls_);
+        const double area = (extent.maxX - extent.minX) * (extent.maxY - extent.minY);
+        const double perWall = area / static_cast<double>(std::max<std::size_t>(walls_.size(), 1));
+        cellSize_ = std::max(std::sqrt(perWall), 1e-3);
+        graph_.useIndex(extent, cellSize_);
+    }
     err_ << kStartText;
     addWalls();
     writeGraphImage();
@@ -55,13 +121,28 @@ void SpatialNetworkBuilder::addWalls() {
 
 void SpatialNetworkBuilder::addCutSegments() {
     const std::vector<NetworkVertex>& vertices = graph_.vertices();
+    const bool indexed = graph_.indexed();
+    UniformGrid wallGrid;
+    if (indexed) wallGrid.build(boxesOf(walls_), cellSize_, kMaxCellsPerAxis);
     const auto crossesWallOtherThan = [&](const Segment& s, std::size_t skip) {
-        for (std::size_t w = 0; w < walls_.size(); ++w)
-            if (w != skip && s.crosses(walls_[w])) return true;
-        return false;
+        const auto blocks = [&](std::size_t w) { return w != skip && s.crosses(walls_[w]); };
+        if (!indexed) {
+            for (std::size_t w = 0; w < walls_.size(); ++w)
+                if (blocks(w)) return true;
+            return false;
+        }
+        bool blocked = false;
+        wallGrid.query(NetworkGraph::boxOf(s, NetworkGraph::kNear), [&](std::uint32_t w) {
+            blocked = blocks(w);
+            return !blocked;
+        });
+        return blocked;
     };
+    std::vector<int> near;
     const auto vertexInside = [&](const Segment& s, std::size_t q) {
-        for (std::size_t f = 0; f < vertices.size(); ++f) {
+        graph_.verticesNear(NetworkGraph::boxOf(s, NetworkGraph::kNear), near);
+        for (const int i : near) {
+            const auto f = static_cast<std::size_t>(i);
             const Vec2 p = vertices[f].point();
             if (f != q && NetworkGraph::liesOn(p, s) && p != s.end()) return true;
         }
@@ -72,6 +153,9 @@ void SpatialNetworkBuilder::addCutSegments() {
     for (std::size_t q = 0; q < vertices.size(); ++q) {
         const Vec2 from = vertices[q].point();
         for (std::size_t r = 0; r < walls_.size(); ++r) {
+            // A foot beyond either end of the wall, by more than rounding, makes the cut end at
+            // that end, which the perpendicular test below rejects: skip the costly part.
+            if (indexed && surelyBeyondEnds(from, walls_[r])) continue;
             const Segment out = walls_[r].closestFrom(from, 0.0);
             if (out.length() == 0.0) continue;  // q lies on the wall
             // Not a foot inside the wall but one of its ends.
@@ -86,12 +170,26 @@ void SpatialNetworkBuilder::addCutSegments() {
     }
 
     // Of two crossing cuts the shorter one stays; equal ones both go.
+    std::vector<double> length(candidates.size());
+    for (std::size_t i = 0; i < candidates.size(); ++i) length[i] = candidates[i].length();
+    const auto losesTo = [&](std::size_t i, std::size_t j) {
+        return j != i && length[j] <= length[i] && candidates[i].crosses(candidates[j]);
+    };
+    UniformGrid cutGrid;
+    if (indexed) cutGrid.build(boxesOf(candidates), cellSize_, kMaxCellsPerAxis);
     std::vector<bool> keep(candidates.size(), true);
-    for (std::size_t i = 0; i < candidates.size(); ++i)
-        for (std::size_t j = 0; j < candidates.size() && keep[i]; ++j)
-            if (j != i && candidates[j].length() <= candidates[i].length() &&
-                candidates[i].crosses(candidates[j]))
-                keep[i] = false;
+    for (std::size_t i = 0; i < candidates.size(); ++i) {
+        if (!indexed) {
+            for (std::size_t j = 0; j < candidates.size() && keep[i]; ++j)
+                if (losesTo(i, j)) keep[i] = false;
+            continue;
+        }
+        cutGrid.query(NetworkGraph::boxOf(candidates[i], NetworkGraph::kNear),
+                      [&](std::uint32_t j) {
+                          if (losesTo(i, j)) keep[i] = false;
+                          return bool(keep[i]);
+                      });
+    }
 
     for (std::size_t i = 0; i < candidates.size(); ++i)
         if (keep[i]) graph_.addSegment(candidates[i], EdgeKind::CutEdge);
@@ -102,6 +200,7 @@ void SpatialNetworkBuilder::triangulate() {
     for (const NetworkEdge& e : graph_.edges())
         cdt.insert_constraint(toCgal(graph_.point(e.vertexA)), toCgal(graph_.point(e.vertexB)));
 
+    std::vector<int> near;
     for (auto face = cdt.finite_faces_begin(); face != cdt.finite_faces_end(); ++face) {
         std::array<int, 3> corner{};
         bool known = true;
@@ -117,15 +216,21 @@ void SpatialNetworkBuilder::triangulate() {
         Polygon triangle({at[0], at[1], at[2]});
         bool blocked = false;
         const std::vector<NetworkVertex>& vertices = graph_.vertices();
-        for (std::size_t v = 0; v < vertices.size() && !blocked; ++v) {
-            const int vi = static_cast<int>(v);
+        graph_.verticesNear(reachOfContains(at), near);
+        for (std::size_t n = 0; n < near.size() && !blocked; ++n) {
+            const int vi = near[n];
+            const NetworkVertex& v = vertices[static_cast<std::size_t>(vi)];
             blocked = vi != corner[0] && vi != corner[1] && vi != corner[2] &&
-                      triangle.contains(vertices[v].x, vertices[v].y);
+                      triangle.contains(v.x, v.y);
         }
         for (std::size_t k = 0; k < 3 && !blocked; ++k) {
             const Segment side = Segment::fromPoints(at[k], at[(k + 1) % 3]);
-            for (const NetworkEdge& e : graph_.edges())
-                if (graph_.segment(e).crosses(side)) { blocked = true; break; }
+            graph_.edgesNear(NetworkGraph::boxOf(side, NetworkGraph::kNear), near);
+            for (const int e : near)
+                if (graph_.segment(graph_.edge(e)).crosses(side)) {
+                    blocked = true;
+                    break;
+                }
         }
         if (blocked) continue;
 

@@ -27,9 +27,10 @@ public:
     static constexpr double kPerpendicular = 1e-7;
 
     // Builds the whole network. err gets the start line, out the merge line; images (when
-    // given) receives the three step pictures and the polygon picture.
+    // given) receives the three step pictures and the polygon picture. Without the index every
+    // test scans all walls, vertices and edges: the slow reference the indexed build must match.
     SpatialNetworkBuilder(const Walls& walls, std::ostream& err, std::ostream& out,
-                          DebugImageSink* images = nullptr);
+                          DebugImageSink* images = nullptr, bool indexed = true);
 
     // One subarea per final polygon (id = polygon index) and one link per shared non-wall edge
     // at least minBorderLength long (every edge when it is 0).
@@ -57,6 +58,7 @@ private:
     NetworkGraph graph_;
     std::vector<NetworkPolygon> polygons_;
     int imageCounter_ = 0;
+    double cellSize_ = 1.0;
     std::ostream& err_;
     std::ostream& out_;
     DebugImageSink* images_;

@@ -44,6 +44,7 @@ void GridMap::update(std::span<const Segment> walls, const Pose2D& pose) {
         sameBits(std::span<const Pose2D>(&pose, 1), std::span<const Pose2D>(&drawnPose_, 1)) &&
         sameBits(walls, std::span<const Segment>(drawnWalls_)))
         return;
+    ++revision_;
     drawnPose_ = pose;
     drawnWalls_.assign(walls.begin(), walls.end());
     std::fill(cells_.begin(), cells_.end(), kFree);
@@ -63,6 +64,7 @@ void GridMap::update(std::span<const Segment> walls, const Pose2D& pose) {
 
 void GridMap::markCell(Vec2 p) {
     drawn_ = false;
+    ++revision_;
     // Truncation towards zero: points up to a cell below the lower edges still land in
     // column or row 0. The comparisons also reject NaN before any conversion to int.
     const double column = std::trunc((halfWidth_ + p.x) / scale_);

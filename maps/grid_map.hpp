@@ -43,6 +43,8 @@ public:
     }
     // Row-major, row 0 first.
     std::span<const std::uint8_t> cells() const { return cells_; }
+    // Changes whenever the cells may have changed; equal revisions of one grid mean equal cells.
+    std::uint64_t revision() const { return revision_; }
     // The walls of the last update in the grid's frame.
     std::span<const Segment> segments() const { return segments_; }
 
@@ -56,6 +58,7 @@ private:
     std::vector<std::uint8_t> cells_;
     // What the cells were last drawn from; marking cells by hand forgets it.
     bool drawn_ = false;
+    std::uint64_t revision_ = 0;
     Pose2D drawnPose_;
     std::vector<Segment> drawnWalls_;
 };

@@ -27,7 +27,7 @@ LocalMapSettings checkedLocalMapSettings(std::int64_t width, std::int64_t height
 }
 
 void refreshRelativeMap(RelativeMapData& record, const GridMap& local, TimeStamp tm,
-                        const Pose2D& robot) {
+                        const Pose2D& robot, bool copyCells) {
     // The size comes from the grid, not from the configuration of the moment: the grid is
     // only rebuilt at activation, and a record claiming another size than its cells would
     // send readers past the end.
@@ -39,6 +39,7 @@ void refreshRelativeMap(RelativeMapData& record, const GridMap& local, TimeStamp
     record.mapconfig.origin = Pose2D{-scale * local.width() / 2.0, -scale * local.height() / 2.0,
                                      0.0};
     record.pose = robot;
+    if (!copyCells) return;
     const auto cells = local.cells();
     record.cells.resize(cells.size());
     for (std::size_t i = 0; i < cells.size(); ++i)

@@ -8,7 +8,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <string>
+#include <utility>
+
+#include "../display/gif_reader.hpp"
 
 namespace {
 
@@ -20,10 +24,9 @@ struct Result {
     std::string output;  // standard output and standard error together
 };
 
-// Runs vostrel-sim in a scratch directory so that its debug images land there.
-Result runSim(const std::string& args) {
-    const std::string command =
-        "cd " + ::testing::TempDir() + " && " + kSim + " " + args + " 2>&1";
+// Runs a shell command in a scratch directory, so that debug images land there.
+Result runShell(const std::string& shell) {
+    const std::string command = "cd " + ::testing::TempDir() + " && " + shell + " 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     std::string output;
     std::array<char, 4096> buffer;
@@ -31,6 +34,10 @@ Result runSim(const std::string& args) {
         output.append(buffer.data(), n);
     const int status = pclose(pipe);
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output};
+}
+
+Result runSim(const std::string& args) {
+    return runShell(kSim + " " + args);
 }
 
 std::string temp(const std::string& name, const std::string& text) {
@@ -49,9 +56,10 @@ const std::string kOffice = " --field " + kSource + "/examples/office.txt --no-i
 TEST(VostrelSim, HelpDocumentsEveryOption) {
     const Result r = runSim("--help");
     EXPECT_EQ(r.code, 0);
-    for (const char* option : {"--field", "--set", "--config", "--cycles", "--period", "--realtime",
-                               "--seed", "--velocity", "--commands", "--output", "--frames",
-                               "--window", "--check", "--no-images"})
+    for (const char* option :
+         {"--field", "--set", "--config", "--cycles", "--period", "--realtime", "--seed",
+          "--velocity", "--commands", "--output", "--frames", "--window", "--check", "--no-images",
+          "--annotate", "--trails", "--gif", "--progress"})
         EXPECT_NE(r.output.find(option), std::string::npos) << option;
 }
 
@@ -176,6 +184,88 @@ TEST(VostrelSim, AConfigFileFindsItsEnvironmentNextToItself) {
                                     "office.conf --field ./refuse_office.txt");
     EXPECT_EQ(elsewhere.code, 1);
     EXPECT_NE(elsewhere.output.find("The environment file was looked for at "), std::string::npos);
+}
+
+// Width and height from a PNG file's header.
+std::pair<int, int> pngSize(const std::string& path) {
+    const std::string png = read(path);
+    if (png.size() < 24) return {0, 0};
+    const auto word = [&](std::size_t at) {
+        int v = 0;
+        for (std::size_t i = 0; i < 4; ++i) v = v << 8 | static_cast<unsigned char>(png[at + i]);
+        return v;
+    };
+    return {word(16), word(20)};
+}
+
+TEST(VostrelSim, AnnotatedPicturesAndTheAnimation) {
+    const std::string dir = ::testing::TempDir();
+    const std::string args = " --seed 5 --cycles 12 --set display_range_data=1" + kOffice;
+    const Result plain = runSim("--frames " + dir + "plain --output " + dir + "plain.jsonl" + args);
+    ASSERT_EQ(plain.code, 0) << plain.output;
+    const Result annotated = runSim("--annotate --trails 2 --frames " + dir + "annotated --gif " +
+                                    dir + "run.gif --output " + dir + "annotated.jsonl" + args);
+    ASSERT_EQ(annotated.code, 0) << annotated.output;
+    EXPECT_NE(annotated.output.find("vostrel-sim: animation of 12 frames in " + dir + "run.gif\n"),
+              std::string::npos)
+        << annotated.output;
+
+    // The picture grows a band on top; the data stays what it was.
+    const auto [w, h] = pngSize(dir + "plain/000011.png");
+    const auto [aw, ah] = pngSize(dir + "annotated/000011.png");
+    EXPECT_EQ(aw, w);
+    EXPECT_GT(ah, h);
+    EXPECT_EQ(read(dir + "plain.jsonl"), read(dir + "annotated.jsonl"));
+
+    const vostrel::testing::GifFile gif = vostrel::testing::readGif(dir + "run.gif");
+    ASSERT_EQ(gif.error, "");
+    EXPECT_EQ(gif.frames.size(), 12u);
+    EXPECT_EQ(gif.width, aw);
+    EXPECT_EQ(gif.height, ah);
+    EXPECT_EQ(gif.delays.front(), 10);  // the 100 ms period
+
+    // The same seed gives the same file.
+    ASSERT_EQ(runSim("--annotate --trails 2 --gif " + dir + "again.gif" + args).code, 0);
+    EXPECT_EQ(read(dir + "run.gif"), read(dir + "again.gif"));
+}
+
+TEST(VostrelSim, PictureOptionsRefuseWhatCannotWork) {
+    Result r = runSim("--gif /no/such/dir/run.gif --cycles 2" + kOffice);
+    EXPECT_EQ(r.code, 1);
+    EXPECT_NE(r.output.find("vostrel-sim: cannot write /no/such/dir/run.gif"), std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find("[ STEP"), std::string::npos);  // refused before the run
+    r = runSim("--trails 3 --frames " + ::testing::TempDir() + "t" + kOffice);
+    EXPECT_NE(r.code, 0);
+    EXPECT_NE(r.output.find("--annotate"), std::string::npos) << r.output;
+    r = runSim("--annotate --seed 1 --cycles 1" + kOffice);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.output.find("--annotate has no effect without --window, --frames or --gif"),
+              std::string::npos);
+}
+
+TEST(VostrelSim, ProgressLineOnlyWhereItBelongs) {
+    // Into a pipe: nothing without --progress, whole lines with it.
+    Result r = runSim("--quiet --seed 3 --cycles 5" + kOffice);
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.output, "");
+    r = runSim("--quiet --progress --seed 3 --cycles 5" + kOffice);
+    EXPECT_EQ(r.code, 0);
+    // A fast machine may finish within the clock's tick and know no rate.
+    const std::regex line(
+        "cycle 5/5  t 0\\.5 s  persons \\d+  ([0-9.]+|-) cycles/s  0:00:00 left\n");
+    EXPECT_TRUE(std::regex_search(r.output, line)) << r.output;
+    EXPECT_EQ(r.output.find('\r'), std::string::npos);
+
+    // On a terminal --quiet alone redraws one line in place.
+    if (std::system("command -v script >/dev/null 2>&1") != 0) GTEST_SKIP() << "no script(1)";
+    r = runShell("script -qec '" + kSim + " --quiet --seed 3 --cycles 5" + kOffice + "' /dev/null");
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_TRUE(std::regex_search(
+        r.output, std::regex("\rcycle 5/5  t 0\\.5 s  persons \\d+  ([0-9.]+|-) cycles/s  0:00:00 "
+                             "left\033\\[K\r?\n")))
+        << r.output;
+    EXPECT_EQ(r.output.find("[ STEP"), std::string::npos);
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ten_by_five.hpp"
+
 #include <sstream>
 #include <vector>
 
@@ -16,11 +18,7 @@ const cv::Vec3b kGreen(0, 255, 0);
 const cv::Vec3b kBlue(255, 0, 0);
 const cv::Vec3b kOrange(0, 127, 255);
 
-Walls tenByFive() {
-    Walls w;
-    w.add(Segment::fromPoints({0.0, 0.0}, {10.0, 5.0}));
-    return w;
-}
+using testing::tenByFive;
 
 class SimulationWindowTest : public ::testing::Test {
 protected:

@@ -78,3 +78,38 @@ TEST(RelativeMap, NonsenseSettingsAreReportedAndReplaced) {
 
 }  // namespace
 }  // namespace vostrel
+
+namespace vostrel {
+namespace {
+
+// The run copies the cells only when the revision moved: a revision that stays while the
+// cells change would serve a stale map.
+TEST(RelativeMap, RevisionMovesWheneverTheCellsMayChange) {
+    GridMap local(50, 50, 0.1);
+    const std::vector<Segment> walls{Segment::fromPoints({-1.0, 1.0}, {1.0, 1.0})};
+    local.update(walls, {0.0, 0.0, 0.0});
+    const std::uint64_t first = local.revision();
+    local.update(walls, {0.0, 0.0, 0.0});
+    EXPECT_EQ(local.revision(), first);  // standing still: same cells
+
+    RelativeMapData record;
+    refreshRelativeMap(record, local, {}, {0.0, 0.0, 0.0});
+    const std::vector<std::uint8_t> before = record.cells;
+    local.update(walls, {0.0, 0.5, 0.0});
+    EXPECT_NE(local.revision(), first);
+    refreshRelativeMap(record, local, {}, {0.0, 0.5, 0.0}, true);
+    EXPECT_NE(record.cells, before);
+
+    const std::uint64_t moved = local.revision();
+    local.markCell({0.0, -2.0});
+    EXPECT_NE(local.revision(), moved);
+    // Without the copy only the cells stay; the pose still follows.
+    const std::vector<std::uint8_t> kept = record.cells;
+    refreshRelativeMap(record, local, {7, 0}, {1.0, 2.0, 0.0}, false);
+    EXPECT_EQ(record.cells, kept);
+    EXPECT_EQ(record.pose, (Pose2D{1.0, 2.0, 0.0}));
+    EXPECT_EQ(record.tm.sec, 7u);
+}
+
+}  // namespace
+}  // namespace vostrel
