@@ -8,12 +8,15 @@
 //   vostrel-ctl activate|deactivate|reset Name0
 //   vostrel-ctl conf get Name0 [SET]
 //   vostrel-ctl conf set Name0 KEY VALUE [--set SET] [--add] [--force]
+//   vostrel-ctl tick Name0 [N]            (a triggered execution context)
+//   vostrel-ctl attach Owner0 Participant0
 //
 // A component is named by its path in the naming service (the ".rtc" may be left out) or
 // by its bare instance name, which is searched for in the whole tree. A port is the
 // component followed by ".port" (or ":port").
 
 #include "app/ctl_refusal.hpp"
+#include "rtc/idl/ExtTrigExecutionContextService.hh"
 #include "rtc/idl/OpenRTM.hh"
 #include "rtc/naming_manager.hpp"
 
@@ -402,6 +405,25 @@ int cmdState(Client& client, const std::string& target, const std::string& what)
     return rc == RTC::RTC_OK ? 0 : 1;
 }
 
+// tick: N cycles of the component's own context; attach: the participant joins the owner's.
+int cmdTrigger(Client& client, const std::string& target, const std::string& other, int ticks) {
+    RTC::RTObject_var comp = client.component(target);
+    RTC::ExecutionContext_var ec = context0(comp.in());
+    if (!other.empty()) {
+        RTC::RTObject_var participant = client.component(other);
+        RTC::ReturnCode_t rc = ec->add_component(participant.in());
+        std::cout << codeName(rc) << "\n";
+        return rc == RTC::RTC_OK ? 0 : 1;
+    }
+    OpenRTM::ExtTrigExecutionContextService_var triggered =
+        OpenRTM::ExtTrigExecutionContextService::_narrow(ec.in());
+    if (CORBA::is_nil(triggered.in())) {
+        throw Failure(target + " runs on its own timer (exec_cxt.periodic.type), not by ticks");
+    }
+    for (int i = 0; i < ticks; ++i) triggered->tick();
+    return 0;
+}
+
 int cmdConfGet(Client& client, const std::string& what, const std::string& setId) {
     RTC::RTObject_var comp = client.component(what);
     SDOPackage::Configuration_var conf = comp->get_configuration();
@@ -500,6 +522,15 @@ int main(int argc, char** argv) {
     confSet->add_flag("--force", force,
                       "set a value outside the range the component publishes for it");
 
+    int ticks = 1;
+    std::string participant;
+    auto* tick = app.add_subcommand("tick", "run N cycles of a component's triggered context");
+    tick->add_option("component", target)->required();
+    tick->add_option("count", ticks, "cycles (default 1)")->check(CLI::NonNegativeNumber);
+    auto* attach = app.add_subcommand("attach", "add a participant to the owner's context");
+    attach->add_option("owner", target)->required();
+    attach->add_option("participant", participant)->required();
+
     CLI11_PARSE(app, argc, argv);
 
     int orbArgc = 3;
@@ -518,6 +549,8 @@ int main(int argc, char** argv) {
             rc = cmdDisconnect(client, portA, portB);
         } else if (confGet->parsed()) {
             rc = cmdConfGet(client, target, setId);
+        } else if (tick->parsed() || attach->parsed()) {
+            rc = cmdTrigger(client, target, participant, ticks);
         } else if (confSet->parsed()) {
             rc = cmdConfSet(client, target, key, value, setId, add, force);
         } else {

@@ -3,9 +3,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/run_recorder.hpp"
 #include "component/vostrel.hpp"
 
 namespace {
@@ -19,16 +21,28 @@ constexpr const char* kUsage =
     "  -i             no configuration file is not an error\n"
     "Keys of this component: Simulato.Vostrel.config_file (its parameters, conf.default.*),\n"
     "vostrel.display.window (YES/NO: show the live window), vostrel.display.frames (a\n"
-    "directory for a PNG of every cycle). A map service answer may be up to 32 MiB.\n";
+    "directory for a PNG of every cycle), vostrel.clock (real/simulated), vostrel.clock.step_ms,\n"
+    "vostrel.seed, vostrel.output (JSON lines of every cycle's samples), vostrel.metrics (the\n"
+    "run's metrics as JSON, written at deactivation). A map service answer may be up to 32 MiB.\n";
 
 // Large maps: the whole float map of a 200 m x 200 m floor at 0.1 m is about 16 MB.
 constexpr const char* kMaxMessageSize = "33554432";
 
 void moduleInit(RTC::Manager* manager) {
     VostrelInit(manager);
-    if (manager->createComponent("Vostrel") == nullptr) {
+    RTC::RtcBase* component = manager->createComponent("Vostrel");
+    if (component == nullptr) {
         std::cerr << "Component create failed." << std::endl;
         std::abort();
+    }
+    const coil::Properties& conf = manager->getConfig();
+    auto* vostrel = dynamic_cast<Vostrel*>(component);
+    if (vostrel != nullptr && (conf.hasKey("vostrel.output") || conf.hasKey("vostrel.metrics"))) {
+        auto recorder = std::make_shared<vostrel::RunRecorder>(conf.getProperty("vostrel.output"),
+                                                               conf.getProperty("vostrel.metrics"));
+        vostrel->setRunObserver([recorder](const vostrel::SimulationRun& run, bool ended) {
+            ended ? recorder->finish() : recorder->cycle(run);
+        });
     }
 }
 

@@ -13,8 +13,10 @@
 #include <vector>
 
 #include "app/command_script.hpp"
+#include "app/metrics_report.hpp"
 #include "app/output_json.hpp"
 #include "app/progress_line.hpp"
+#include "app/run_recorder.hpp"
 #include "component/config_file.hpp"
 #include "component/configuration.hpp"
 #include "component/field_file.hpp"
@@ -43,6 +45,7 @@ struct Options {
     std::vector<double> velocity;
     std::string commandsFile;
     std::string outputFile;
+    std::string metricsFile;
     std::string framesDir;
     bool window = false;
     bool check = false;
@@ -158,6 +161,8 @@ int run(const Options& o, const Configuration& config) {
     std::optional<ProgressLine> progress;
     if (o.progress || (o.quiet && terminal))
         progress.emplace(std::cerr, o.cycles, o.period, steady, terminal);
+    std::optional<RunMetrics> metrics;
+    if (!o.metricsFile.empty()) metrics.emplace(sim.environment().walls.all());
     const auto start = std::chrono::steady_clock::now();
     for (int cycle = 1; cycle <= o.cycles; ++cycle) {
         if (o.realtime)
@@ -176,9 +181,11 @@ int run(const Options& o, const Configuration& config) {
         }
         if (json.is_open()) json << toJson(sim.outputs()).dump() << '\n';
         if (progress) progress->update(cycle, sim.crowd()->persons().size());
+        if (metrics) metrics->addCycle(sim.outputs(), personIds(sim));
     }
     if (progress) progress->finish();
     sim.deactivate();
+    if (metrics && !reportMetrics(metrics->summary(), o.metricsFile, out, std::cerr)) return 1;
     if (!o.framesDir.empty() && !o.quiet)
         std::cerr << "vostrel-sim: display frames are in " << o.framesDir << "/\n";
     if (gif) {
@@ -236,6 +243,8 @@ int main(int argc, char** argv) {
         ->excludes(velocity);
     app.add_option("--output", o.outputFile,
                    "Write the five port samples of every cycle as JSON lines to this file");
+    app.add_option("--metrics", o.metricsFile,
+                   "Print the run's metrics at the end and write them to this file as JSON");
     app.add_option("--frames", o.framesDir,
                    "Write the display image of every cycle as a numbered PNG into this directory");
     app.add_flag("--window", o.window, "Show the live window when a display is reachable");

@@ -1,5 +1,6 @@
 #include "component/vostrel.hpp"
 
+#include <cstdlib>
 #include <iostream>
 #include <vector>
 
@@ -21,7 +22,28 @@ vostrel::RunOptions runOptions(RTC::Manager* manager) {
     options.annotation =
         vostrel::annotationOptions(conf.getProperty("vostrel.display.annotate", "NO"),
                                    conf.getProperty("vostrel.display.trails", "0"), std::cerr);
+    // Batch runs without window or frames skip the drawing altogether.
+    const std::string display = conf.getProperty("vostrel.display", "YES");
+    options.display = !(display == "NO" || display == "no" || display == "0");
     return options;
+}
+
+vostrel::CycleClock cycleClock(RTC::Manager* manager) {
+    const coil::Properties& conf = manager->getConfig();
+    return vostrel::CycleClock(
+        conf.getProperty("vostrel.clock"), conf.getProperty("vostrel.clock.step_ms"),
+        std::atof(conf.getProperty("exec_cxt.periodic.rate").c_str()), std::cerr);
+}
+
+// rtc.conf vostrel.seed, for repeatable runs; the calendar time otherwise.
+std::uint32_t seedOf(RTC::Manager* manager) {
+    const std::string text = manager->getConfig().getProperty("vostrel.seed");
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+    const bool valid = !text.empty() && *end == '\0' && text[0] != '-' && value <= 0xffffffffull;
+    if (!text.empty() && !valid)
+        std::cerr << "vostrel.seed: \"" << text << "\" is not a whole number 0..4294967295\n";
+    return valid ? static_cast<std::uint32_t>(value) : vostrel::calendarSeed();
 }
 
 template <class T>
@@ -33,7 +55,9 @@ void bind(RTC::DataFlowComponentBase& c, const Parameter& p, Configuration& conf
 
 Vostrel::Vostrel(RTC::Manager* manager)
     : RTC::DataFlowComponentBase(manager),
-      run_(clock_, clock_, std::cout, std::cerr, vostrel::calendarSeed(), runOptions(manager)),
+      clock_(cycleClock(manager)),
+      seed_(seedOf(manager)),
+      run_(clock_, realClock_, std::cout, std::cerr, seed_, runOptions(manager)),
       commandPort_("robotControlInfo", commandIn_),
       rangePort_("rangedata", rangeOut_),
       statePort_("robot_state", stateOut_),
@@ -47,6 +71,7 @@ Vostrel::Vostrel(RTC::Manager* manager)
       relativeMapService_(run_),
       areaInfoService_(run_, clock_) {
     run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
+    std::cerr << "Random seed: " << seed_ << " (repeat with -o vostrel.seed:" << seed_ << ")\n\n";
 }
 
 Vostrel::~Vostrel() = default;
@@ -94,8 +119,10 @@ RTC::ReturnCode_t Vostrel::onExecute(RTC::UniqueId) {
         command = vostrel::VelocityCommand{commandIn_.data.vx, commandIn_.data.vy,
                                            commandIn_.data.va};
     }
+    clock_.startCycle();
     // An error of the crowd step leaves here and sends the component to its error state.
     run_.execute(config_, command);
+    if (observer_ && run_.active()) observer_(run_, false);
     std::cout.flush();  // the console is the log: lines must reach a file or pipe at once
     return RTC::RTC_OK;
 }
@@ -114,6 +141,7 @@ void Vostrel::writeOutputs(const vostrel::CycleOutputs& o) {
 }
 
 RTC::ReturnCode_t Vostrel::onDeactivated(RTC::UniqueId) {
+    if (observer_) observer_(run_, true);
     run_.deactivate();
     std::cout.flush();
     return RTC::RTC_OK;

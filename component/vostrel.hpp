@@ -6,6 +6,7 @@
 #include "OrvoGlobalPlanning.hh"
 #include "component/area_info_service_svc_impl.hpp"
 #include "component/configuration.hpp"
+#include "component/cycle_clock.hpp"
 #include "component/map_service_svc_impl.hpp"
 #include "component/simulation_run.hpp"
 #include "platform/clock.hpp"
@@ -24,11 +25,19 @@ public:
     RTC::ReturnCode_t onDeactivated(RTC::UniqueId ec_id) override;
     RTC::ReturnCode_t onExecute(RTC::UniqueId ec_id) override;
 
+    // Called after every completed cycle (ended false) and at deactivation, before the run is
+    // released (ended true); for a process that records runs.
+    void setRunObserver(std::function<void(const vostrel::SimulationRun&, bool ended)> observer) {
+        observer_ = std::move(observer);
+    }
+
 private:
     void writeOutputs(const vostrel::CycleOutputs& o);
 
-    vostrel::SteadyClock clock_;
+    vostrel::CycleClock clock_;       // the run's tick (rtc.conf vostrel.clock)
+    vostrel::SteadyClock realClock_;  // what cycles really cost
     vostrel::Configuration config_;  // the bound parameters
+    std::uint32_t seed_;             // rtc.conf vostrel.seed, or the calendar time
     vostrel::SimulationRun run_;
 
     IIS::TimedVelocity2D commandIn_{};
@@ -50,6 +59,7 @@ private:
     AbsoluteMapServiceSVC_impl absoluteMapService_;
     RelativeMapServiceSVC_impl relativeMapService_;
     AreaInfoServiceSVC_impl areaInfoService_;
+    std::function<void(const vostrel::SimulationRun&, bool)> observer_;
 };
 
 // Registers the component factory with the profile; exported so another manager can load it.

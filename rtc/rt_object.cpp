@@ -4,7 +4,7 @@
 #include "rtc/manager.hpp"
 #include "rtc/nv_util.hpp"
 #include "rtc/out_port_base.hpp"
-#include "rtc/periodic_execution_context.hpp"
+#include "rtc/owned_context.hpp"
 #include "rtc/port_base.hpp"
 #include "rtc/sdo_configuration.hpp"
 
@@ -245,8 +245,7 @@ ReturnCode_t RTObject_impl::initialize() {
     configAdmin();
     coil::Properties props = getProperties();
     const coil::Properties* ecProps = props.findNode("exec_cxt");
-    ownedContext_ = std::make_unique<PeriodicExecutionContext>(
-        ecProps != nullptr ? *ecProps : coil::Properties());
+    ownedContext_ = createOwnedContext(ecProps != nullptr ? *ecProps : coil::Properties());
     RTC::RTObject_var self = getObjRef();
     ownedContext_->bindOwner(this, self.in());
 

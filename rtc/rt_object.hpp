@@ -20,7 +20,7 @@ class Manager;
 class PortBase;
 class InPortBase;
 class OutPortBase;
-class PeriodicExecutionContext;
+class OwnedContext;
 class SdoConfiguration;
 
 class RTObject_impl : public virtual POA_OpenRTM::DataFlowComponent {
@@ -66,7 +66,7 @@ class RTObject_impl : public virtual POA_OpenRTM::DataFlowComponent {
     RTObject_ptr getObjRef() const;
     // The owned execution context (handle 0), nil before initialisation.
     ExecutionContextService_ptr getExecutionContext(UniqueId handle);
-    PeriodicExecutionContext* ownedContext() { return ownedContext_.get(); }
+    OwnedContext* ownedContext() { return ownedContext_.get(); }
 
     // ---- ComponentAction / DataFlowComponentAction (also used by our own context).
     ReturnCode_t on_initialize() override;
@@ -131,7 +131,7 @@ class RTObject_impl : public virtual POA_OpenRTM::DataFlowComponent {
     std::vector<PortBase*> ports_;
     std::vector<ExecutionContextService_var> participating_;
     std::unique_ptr<rtc::ConfigAdmin> configAdmin_;
-    std::unique_ptr<PeriodicExecutionContext> ownedContext_;
+    std::unique_ptr<OwnedContext> ownedContext_;
     std::unique_ptr<SdoConfiguration> sdoConfiguration_;
     SDOPackage::Configuration_var configurationRef_;
     RTObject_var ref_;

@@ -5,6 +5,7 @@
 #include "rtc/in_port.hpp"
 #include "rtc/manager.hpp"
 #include "rtc/out_port.hpp"
+#include "rtc/owned_context.hpp"
 #include "rtc/periodic_execution_context.hpp"
 #include "rtc/properties.hpp"
 #include "rtc/rt_object.hpp"

@@ -124,6 +124,21 @@ TEST(VostrelSim, CommandFileErrorsNameTheLine) {
     EXPECT_NE(r.output.find("cmds.txt:2:"), std::string::npos) << r.output;
 }
 
+// The metrics are printed after the summary and written as JSON that agrees with the run.
+TEST(VostrelSim, MetricsArePrintedAndWrittenAsJson) {
+    const std::string metrics = ::testing::TempDir() + "metrics.json";
+    const Result r = runSim("--seed 5 --cycles 40 --velocity 0.5,0 --metrics " + metrics + kOffice);
+    ASSERT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("Run metrics (40 cycles)\n  path length of the robot      : "),
+              std::string::npos)
+        << r.output;
+    const std::string json = read(metrics);
+    EXPECT_NE(json.find("\"cycles\": 40"), std::string::npos) << json;
+    EXPECT_NE(json.find("\"path_length_m\": "), std::string::npos) << json;
+    EXPECT_EQ(json.find("\"path_length_m\": 0.0"), std::string::npos) << "the robot drove";
+    EXPECT_EQ(runSim("--cycles 1 --metrics /nonexistent/m.json" + kOffice).code, 1);
+}
+
 }  // namespace
 
 namespace {

@@ -129,7 +129,7 @@ class Peer : public RTC::DataFlowComponentBase {
 
   private:
     std::string tagged(const char* name) {
-        RTC::PeriodicExecutionContext* ec = ownedContext();
+        RTC::OwnedContext* ec = ownedContext();
         bool onEc = ec != nullptr && ec->threadId() == std::this_thread::get_id();
         return std::string(name) + (onEc ? "@ec" : "@other");
     }
