@@ -1,15 +1,16 @@
 // follower: a small example controller on the runtime. It reads the people-tracking record
 // from `peopledata` and drives the robot after the followed person through `velocity`
-// (connect that to the simulator's `robotControlInfo`), keeping a set distance with a
-// plain proportional law. Meant as a starting point for one's own controller.
+// (connect that to the simulator's `robotControlInfo`), keeping a set distance. The control
+// law is in follow_law.cpp; this file is the component around it. Meant as a starting point
+// for one's own controller.
 
 #include "IIS2.hh"
 #include "MRFC.hh"
+#include "app/follow_law.hpp"
 #include "rtc/rtc.hpp"
 
 #include <algorithm>
 #include <chrono>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
@@ -17,12 +18,16 @@
 
 namespace {
 
+using follower::Velocity;
+
 constexpr const char* kUsage =
     "Usage: follower [-f rtc.conf] [-o key:value]... [-p PORT] [-ORBoption value]...\n"
     "\n"
     "Example controller component (type Follower, instance Follower0). It reads people\n"
     "tracking data on its in-port `peopledata` and writes velocity commands on its out-port\n"
-    "`velocity`, steering toward the followed person while keeping follow_distance.\n"
+    "`velocity`, steering toward the followed person while keeping follow_distance. The\n"
+    "followed person is the one the tracking data names (its field id, a position in the\n"
+    "person list); the simulator keeps that pointing at the same person.\n"
     "\n"
     "Parameters (conf.default.<name> in the component configuration file, or changed at\n"
     "run time with vostrel-ctl conf set Follower0 <name> <value>):\n"
@@ -32,11 +37,19 @@ constexpr const char* kUsage =
     "  max_speed        1.5   forward speed limit [m/s]\n"
     "  max_reverse      0.1   reverse speed limit [m/s]\n"
     "  max_turn         1.0   turn rate limit [rad/s]\n"
+    "  max_accel        0.4   what the robot's wheels can do [m/s^2]: the commanded speed\n"
+    "                         changes by at most max_accel x period per command, and stays\n"
+    "                         low enough to stop at follow_distance\n"
     "  timeout          1.0   stop when no tracking data arrived for this long [s]\n"
-    "A proportional law lags: behind a person walking at speed v the robot keeps about\n"
-    "follow_distance + v / gain_linear.\n"
+    "A person behind the robot makes it turn on the spot. Behind a person walking at\n"
+    "speed v the robot keeps about follow_distance + v^2 / (2 max_accel).\n"
     "\n"
     "Example: follower -f examples/follower.conf\n";
+
+// The longest period the speed may change over in one command: after a pause (the first
+// command, or one after a stop) the next command is still followed over a usual period
+// only. Longer than the simulator's cycle and a slow tracker's.
+constexpr double kLongestPeriodS = 0.5;
 
 // The text each parameter starts from; the profile and bindParameter share it.
 struct ParamDefault {
@@ -46,53 +59,8 @@ struct ParamDefault {
 constexpr ParamDefault kParams[] = {
     {"follow_distance", "1.0"}, {"gain_linear", "1.0"}, {"gain_angular", "1.5"},
     {"max_speed", "1.5"},       {"max_reverse", "0.1"}, {"max_turn", "1.0"},
-    {"timeout", "1.0"},
+    {"max_accel", "0.4"},       {"timeout", "1.0"},
 };
-
-// Filled from kParams through bindParameter.
-struct ControlLaw {
-    double followDistance = 0;
-    double gainLinear = 0;
-    double gainAngular = 0;
-    double maxSpeed = 0;
-    double maxReverse = 0;
-    double maxTurn = 0;
-};
-
-struct Command {
-    double vx = 0;
-    double va = 0;
-};
-
-// A limit set to a negative or non-numeric value must not turn a clamp inside out.
-double limitOf(double value) {
-    return std::isfinite(value) ? std::max(value, 0.0) : 0.0;
-}
-
-// Steers toward the followed person. Anything that does not name a person with a finite
-// position (no target, an index past the list, NaN from a broken tracker) stops the robot.
-Command steer(const MRFC::PeopleTrackingData& data, const ControlLaw& law) {
-    if (data.id < 0 || static_cast<CORBA::ULong>(data.id) >= data.person.length()) {
-        return {};
-    }
-    const RTC::Point3D& p = data.person[static_cast<CORBA::ULong>(data.id)].position;
-    if (!std::isfinite(p.x) || !std::isfinite(p.y)) {
-        return {};
-    }
-    double distance = std::hypot(p.x, p.y);
-    double bearing = std::atan2(p.y, p.x);
-    // Only the part of the distance error along the heading drives the wheels, so a person
-    // beside or behind the robot makes it turn first rather than run off.
-    double vx = law.gainLinear * (distance - law.followDistance) * std::cos(bearing);
-    double va = law.gainAngular * bearing;
-    Command cmd;
-    cmd.vx = std::clamp(vx, -limitOf(law.maxReverse), limitOf(law.maxSpeed));
-    cmd.va = std::clamp(va, -limitOf(law.maxTurn), limitOf(law.maxTurn));
-    if (!std::isfinite(cmd.vx) || !std::isfinite(cmd.va)) {
-        return {};
-    }
-    return cmd;
-}
 
 class Follower : public RTC::DataFlowComponentBase {
   public:
@@ -105,7 +73,7 @@ class Follower : public RTC::DataFlowComponentBase {
         addInPort("peopledata", peopleIn_);
         addOutPort("velocity", velocityOut_);
         double* vars[] = {&law_.followDistance, &law_.gainLinear, &law_.gainAngular, &law_.maxSpeed,
-                          &law_.maxReverse,     &law_.maxTurn,    &timeoutS_};
+                          &law_.maxReverse,     &law_.maxTurn,    &law_.maxAccel,    &timeoutS_};
         for (std::size_t i = 0; i < std::size(kParams); ++i) {
             bindParameter(kParams[i].name, *vars[i], kParams[i].value);
         }
@@ -117,9 +85,9 @@ class Follower : public RTC::DataFlowComponentBase {
         while (peopleIn_.isNew()) {
             peopleIn_.read();
         }
-        following_ = Following::unknown;
-        lastSample_ = std::chrono::steady_clock::now();
-        stopped_ = true;
+        following_ = -2;
+        lastSample_ = lastSent_ = std::chrono::steady_clock::now();
+        sent_ = {};
         return RTC::RTC_OK;
     }
 
@@ -143,13 +111,13 @@ class Follower : public RTC::DataFlowComponentBase {
         if (fresh) {
             lastSample_ = now;
             report(people_.data);
-            send(steer(people_.data, law_));
+            send(command(people_.data, now));
             return RTC::RTC_OK;
         }
         // The simulator keeps the last command in force, so a lost tracker must be
         // answered with an explicit stop.
         std::chrono::duration<double> quiet = now - lastSample_;
-        if (!stopped_ && !(quiet.count() < timeoutS_)) {
+        if (!stopped() && !(quiet.count() < timeoutS_)) {
             std::cout << "follower: no tracking data for " << timeoutS_ << " s, stopping"
                       << std::endl;
             send({});
@@ -158,28 +126,47 @@ class Follower : public RTC::DataFlowComponentBase {
     }
 
   private:
-    enum class Following { unknown, yes, no };
+    // Anything that does not name a person (no target, an index past the list) stops the
+    // robot. The period is the time since the last command, which is how long the wheels
+    // have had to follow it.
+    Velocity command(const MRFC::PeopleTrackingData& data,
+                     std::chrono::steady_clock::time_point now) const {
+        if (!names(data)) {
+            return {};
+        }
+        const RTC::Point3D& p = data.person[static_cast<CORBA::ULong>(data.id)].position;
+        std::chrono::duration<double> period = now - lastSent_;
+        return follower::steer(p.x, p.y, law_, sent_, std::min(period.count(), kLongestPeriodS));
+    }
 
-    void send(const Command& cmd) {
+    static bool names(const MRFC::PeopleTrackingData& data) {
+        return data.id >= 0 && static_cast<CORBA::ULong>(data.id) < data.person.length();
+    }
+
+    void send(const Velocity& cmd) {
         velocity_.tm = people_.tm;  // the instant the command answers
         velocity_.data.vx = cmd.vx;
         velocity_.data.vy = 0;
         velocity_.data.va = cmd.va;
         velocityOut_.write();
-        stopped_ = cmd.vx == 0 && cmd.va == 0;
+        sent_ = cmd;
+        lastSent_ = std::chrono::steady_clock::now();
     }
 
-    // One line when the target appears or is lost, so the console tells what the robot does.
+    bool stopped() const { return sent_.vx == 0 && sent_.va == 0; }
+
+    // One line when the target appears, moves to another place in the list, or is lost, so
+    // the console tells what the robot does. The tracking data names the followed person
+    // by position in its list, and that position shifts when somebody ahead leaves.
     void report(const MRFC::PeopleTrackingData& data) {
-        bool has = data.id >= 0 && static_cast<CORBA::ULong>(data.id) < data.person.length();
-        Following now = has ? Following::yes : Following::no;
+        long now = names(data) ? data.id : -1;
         if (now == following_) {
             return;
         }
         following_ = now;
-        if (has) {
-            std::cout << "follower: following person " << data.id << " of " << data.person.length()
-                      << std::endl;
+        if (now >= 0) {
+            std::cout << "follower: following person at list position " << data.id << " of "
+                      << data.person.length() << " (the tracker's target)" << std::endl;
         } else {
             std::cout << "follower: no person to follow, standing still" << std::endl;
         }
@@ -190,11 +177,12 @@ class Follower : public RTC::DataFlowComponentBase {
     IIS::TimedVelocity2D velocity_{};
     RTC::InPort<MRFC::TimedPeopleTrackingData> peopleIn_;
     RTC::OutPort<IIS::TimedVelocity2D> velocityOut_;
-    ControlLaw law_;
+    follower::FollowLaw law_;
     double timeoutS_ = 0;
     std::chrono::steady_clock::time_point lastSample_{};
-    bool stopped_ = true;
-    Following following_ = Following::unknown;
+    std::chrono::steady_clock::time_point lastSent_{};
+    Velocity sent_{};      // the last command, which the robot still follows
+    long following_ = -2;  // list position reported last; -1 none, -2 nothing reported yet
 };
 
 void moduleInit(RTC::Manager* manager) {

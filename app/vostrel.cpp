@@ -23,7 +23,9 @@ constexpr const char* kUsage =
     "vostrel.display.window (YES/NO: show the live window), vostrel.display.frames (a\n"
     "directory for a PNG of every cycle), vostrel.clock (real/simulated), vostrel.clock.step_ms,\n"
     "vostrel.seed, vostrel.output (JSON lines of every cycle's samples), vostrel.metrics (the\n"
-    "run's metrics as JSON, written at deactivation). A map service answer may be up to 32 MiB.\n";
+    "run's metrics as JSON, written at deactivation), vostrel.web.port (the live view in a\n"
+    "browser; 0 = off, the default) and vostrel.web.address (default 127.0.0.1). A map service\n"
+    "answer may be up to 32 MiB.\n";
 
 // Large maps: the whole float map of a 200 m x 200 m floor at 0.1 m is about 16 MB.
 constexpr const char* kMaxMessageSize = "33554432";

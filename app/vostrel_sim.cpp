@@ -29,6 +29,7 @@
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
 #include "rtc/file_search.hpp"
+#include "web/run_view.hpp"
 
 namespace {
 
@@ -56,6 +57,7 @@ struct Options {
     double trails = 0.0;
     std::string gifFile;
     bool progress = false;
+    std::string serve;
 };
 
 int check(const Options& o, const Configuration& config, std::uint32_t seed) {
@@ -144,6 +146,9 @@ int run(const Options& o, const Configuration& config) {
         std::cerr << "vostrel-sim: --annotate has no effect without --window, --frames or --gif\n";
 
     SimulationRun sim(tick, steady, out, err, seed, options);
+    std::string error;
+    const auto address = parseServeAddress(o.serve, error);
+    const auto view = o.serve.empty() ? nullptr : RunView::open(sim, *address, err, "vostrel-sim");
     try {
         sim.activate(config);
     } catch (const std::exception& e) {
@@ -172,7 +177,8 @@ int run(const Options& o, const Configuration& config) {
         std::optional<VelocityCommand> command;
         if (const auto it = script.find(cycle); it != script.end()) command = it->second;
         try {
-            sim.execute(config, command);
+            sim.execute(config, command,
+                        cycle == 1 && !o.velocity.empty() ? "--velocity" : o.commandsFile);
         } catch (const std::exception& e) {
             if (progress) progress->finish();
             std::cerr << "vostrel-sim: cycle " << cycle << " stopped the run: " << e.what() << "\n";
@@ -272,6 +278,13 @@ int main(int argc, char** argv) {
     app.add_option("--gif", o.gifFile,
                    "Write the display of every cycle into one looping GIF animation, one frame "
                    "per cycle shown for --period milliseconds");
+    app.add_option("--serve", o.serve,
+                   "Serve the live view in a browser at [ADDR:]PORT (address 127.0.0.1 unless "
+                   "given; port 0: any free one, printed); best with --realtime")
+        ->check([](const std::string& text) {
+            std::string error;
+            return parseServeAddress(text, error) ? std::string() : error;
+        });
     CLI11_PARSE(app, argc, argv);
 
     Configuration config;

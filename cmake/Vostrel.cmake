@@ -8,6 +8,11 @@ if(VOSTREL_SANITIZE)
   add_link_options(-fsanitize=${VOSTREL_SANITIZE})
 endif()
 
+if(VOSTREL_FUZZ)
+  # Coverage for the code under test too, or the fuzzers only see their harness.
+  add_compile_options(-fsanitize=fuzzer-no-link)
+endif()
+
 # vostrel_add_library(NAME SOURCES... DEPS ...): one static library per layer;
 # includes are rooted at the repository (`#include "environment/vec2.hpp"`).
 function(vostrel_add_library name)

@@ -1,5 +1,6 @@
 #include "component/map_service_svc_impl.hpp"
 
+#include "component/map_reply_size.hpp"
 #include "component/wire_records.hpp"
 #include "environment/error.hpp"
 #include "maps/absolute_map.hpp"
@@ -13,6 +14,11 @@ template <class Wire, class Cells>
 void fillCells(Wire& to, const Cells& from) {
     to.cells.length(static_cast<CORBA::ULong>(from.size()));
     for (CORBA::ULong i = 0; i < to.cells.length(); ++i) to.cells[i] = from[i];
+}
+
+// An answer the ORB could not send would only cost memory and end in a closed connection.
+void refuseUnlessFits(std::uint64_t replyBytes) {
+    if (!MapReplySize::fits(replyBytes)) throw CORBA::BAD_PARAM(0, CORBA::COMPLETED_NO);
 }
 
 template <class Wire, class Record>
@@ -36,6 +42,7 @@ MRFC::TimedAbsoluteOGMapData* AbsoluteMapServiceSVC_impl::getAbsoluteOGMap(CORBA
                                                                            CORBA::Double y,
                                                                            CORBA::ULong w,
                                                                            CORBA::ULong h) {
+    refuseUnlessFits(MapReplySize::absolute(MapReplySize::Kind::Bytes, std::uint64_t{w} * h));
     try {
         const AbsoluteMapData window =
             run_.withGlobalMap([&](const AbsoluteMapData& m) { return subMap(m, x, y, w, h); });
@@ -47,6 +54,7 @@ MRFC::TimedAbsoluteOGMapData* AbsoluteMapServiceSVC_impl::getAbsoluteOGMap(CORBA
 
 MRFC::TimedFloatAbsoluteOGMapData* AbsoluteMapServiceSVC_impl::getFloatAbsoluteOGMap(
     CORBA::Double x, CORBA::Double y, CORBA::ULong w, CORBA::ULong h) {
+    refuseUnlessFits(MapReplySize::absolute(MapReplySize::Kind::Floats, std::uint64_t{w} * h));
     try {
         const FloatAbsoluteMapData window = run_.withGlobalMap(
             [&](const AbsoluteMapData& m) { return floatSubMap(m, x, y, w, h); });
@@ -61,12 +69,17 @@ RTC::OGMapConfig RelativeMapServiceSVC_impl::getRelativeOGMapConfig() {
 }
 
 MRFC::TimedRelativeOGMapData* RelativeMapServiceSVC_impl::getRelativeOGMap() {
-    const RelativeMapData copy = run_.withLocalMap([](const RelativeMapData& m) { return m; });
+    const RelativeMapData copy = run_.withLocalMap([](const RelativeMapData& m) {
+        refuseUnlessFits(MapReplySize::relative(MapReplySize::Kind::Bytes, m.cells.size()));
+        return m;
+    });
     return toWire<MRFC::TimedRelativeOGMapData>(copy);
 }
 
 MRFC::TimedFloatRelativeOGMapData* RelativeMapServiceSVC_impl::getFloatRelativeOGMap() {
-    const FloatRelativeMapData copy =
-        run_.withLocalMap([](const RelativeMapData& m) { return toFloat(m); });
+    const FloatRelativeMapData copy = run_.withLocalMap([](const RelativeMapData& m) {
+        refuseUnlessFits(MapReplySize::relative(MapReplySize::Kind::Floats, m.cells.size()));
+        return toFloat(m);
+    });
     return toWire<MRFC::TimedFloatRelativeOGMapData>(copy);
 }

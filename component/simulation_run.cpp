@@ -45,7 +45,7 @@ SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
 
 SimulationRun::~SimulationRun() = default;
 
-void SimulationRun::activate(const Configuration& config) {
+void SimulationRun::activate(const Configuration& config, CancelCheck cancelled) {
     err_ << kStartInitialization;
     stepCount_ = 0;
     {
@@ -58,7 +58,7 @@ void SimulationRun::activate(const Configuration& config) {
         actions_ = field.actionTable();
         subareas_.clear();
     }
-    buildNetwork();
+    buildNetwork(std::move(cancelled));
     warnAboutSettings(config, environment_, err_);
 
     robot_.place(placementOf(config));
@@ -97,19 +97,21 @@ void SimulationRun::activate(const Configuration& config) {
                                        err_, annotation_ ? &AnnotationLayer::bandHeight : nullptr);
     activationTick_ = clock_.now();
     robot_.startDrive({config.robot_tread, config.robot_acceleration, config.robot_deceleration},
-                      clock_.now(), err_);
+                      activationTick_, err_);
     err_ << kFinishInitialization;
 
     preRun(config);
     statistics_ = std::make_unique<CycleStatistics>(statsClock_);
     statistics_->start(CycleStatistics::kRunSlot);
+    if (observe_) observe_(*this, config);
 }
 
-void SimulationRun::buildNetwork() {
+void SimulationRun::buildNetwork(CancelCheck cancelled) {
     if (environment_.entrances.empty()) return;
     std::unique_ptr<DebugImageWriter> images;
     if (options_.debugImages) images = std::make_unique<DebugImageWriter>(options_.imageRoot);
-    SubareaList network = buildSpatialNetwork(environment_, err_, out_, images.get());
+    SubareaList network =
+        buildSpatialNetwork(environment_, err_, out_, images.get(), std::move(cancelled));
     std::lock_guard lock(crowdLock_);
     subareas_ = std::move(network);
 }
@@ -137,13 +139,19 @@ void SimulationRun::preRun(const Configuration& config) {
 }
 
 void SimulationRun::execute(const Configuration& config,
-                            const std::optional<VelocityCommand>& command) {
+                            const std::optional<VelocityCommand>& command,
+                            std::string_view source) {
     if (!active()) return;
     ++stepCount_;
     out_ << "\n[ STEP " << stepCount_ << " ]\n";
     statistics_->start(CycleStatistics::kCycleSlot);
 
-    const Pose2D pose = robot_.update(command, clock_.now(), placementOf(config), rng_);
+    std::optional<VelocityCommand> accepted = command;
+    if (accepted && !robot_.accepts(*accepted)) {
+        refusals_.refuse(*accepted, source, clock_.now(), err_);
+        accepted.reset();
+    }
+    const Pose2D pose = robot_.update(accepted, clock_.now(), placementOf(config), rng_);
     crowd_->robots()[0] = pose;
     localGrid_.update(environment_.walls.all(), pose);
 
@@ -166,6 +174,7 @@ void SimulationRun::execute(const Configuration& config,
     }
     if (window_) drawDisplay(config);
     out_ << "Number of persons = " << static_cast<unsigned>(crowd_->persons().size()) << "\n";
+    if (observe_) observe_(*this, config);
     statistics_->stop(CycleStatistics::kCycleSlot);
 }
 

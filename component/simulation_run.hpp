@@ -7,8 +7,10 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <string_view>
 #include <vector>
 
+#include "component/command_refusals.hpp"
 #include "component/configuration.hpp"
 #include "component/cycle_outputs.hpp"
 #include "component/cycle_statistics.hpp"
@@ -17,6 +19,7 @@
 #include "environment/action_table.hpp"
 #include "environment/area_lookup.hpp"
 #include "environment/environment.hpp"
+#include "environment/spatial_network_builder.hpp"
 #include "maps/grid_map.hpp"
 #include "maps/map_records.hpp"
 #include "people/crowd.hpp"
@@ -56,11 +59,15 @@ public:
     SimulationRun(const SimulationRun&) = delete;
     SimulationRun& operator=(const SimulationRun&) = delete;
 
-    void activate(const Configuration& config);
+    // `cancelled` is asked during the spatial network build; when it says yes the build stops
+    // with BuildCancelled, which leaves here and leaves the run inactive.
+    void activate(const Configuration& config, CancelCheck cancelled = {});
     // One cycle. `command` is the velocity sample that arrived since the last cycle, if any.
     // An error of the crowd step leaves the cycle there (it was already reported on the error
-    // stream); the driver decides what follows.
-    void execute(const Configuration& config, const std::optional<VelocityCommand>& command);
+    // stream); the driver decides what follows. A command the robot cannot take is refused and
+    // reported under `source` (the connector or file it came from); the previous one stays.
+    void execute(const Configuration& config, const std::optional<VelocityCommand>& command,
+                 std::string_view source = {});
     void deactivate();
 
     // Called in every cycle once the five samples are complete, before the local map refresh
@@ -68,6 +75,10 @@ public:
     void setPublisher(std::function<void(const CycleOutputs&)> publish) {
         publish_ = std::move(publish);
     }
+    // Called at the end of activation (step 0) and of every cycle, inside the measured cycle
+    // time, on the execution thread; for views that copy what they show.
+    using Observer = std::function<void(const SimulationRun&, const Configuration&)>;
+    void setObserver(Observer observe) { observe_ = std::move(observe); }
 
     bool active() const { return crowd_ != nullptr; }
     // Whether the last activation read its environment file whole and found something in it.
@@ -80,7 +91,12 @@ public:
     const Environment& environment() const { return environment_; }
     const Crowd* crowd() const { return crowd_.get(); }
     const Pose2D& robotPose() const { return robot_.pose(); }
+    const CommandRefusals& commandRefusals() const { return refusals_; }
     CRandom& random() { return rng_; }
+    std::uint32_t seed() const { return seed_; }
+    Tick startTick() const { return activationTick_; }  // the clock at activation
+    const RangeSensor& sensor() const { return sensor_; }
+    const CycleStatistics* statistics() const { return statistics_.get(); }
 
     // Guarded readers for the services. Each calls f with the data under its lock.
     template <class F> auto withSubareas(F&& f) const {
@@ -100,7 +116,7 @@ public:
     static constexpr int kMaxWarmUpSteps = 6000;  // 600 s of 0.1 s steps
 
 private:
-    void buildNetwork();
+    void buildNetwork(CancelCheck cancelled);
     void preRun(const Configuration& config);
     void writeOutputs(const Configuration& config, const Pose2D& pose);
     void drawDisplay(const Configuration& config);
@@ -131,6 +147,7 @@ private:
     std::uint64_t copiedRevision_ = 0;  // of localGrid_, last copied into localMap_
 
     RobotMotion robot_;
+    CommandRefusals refusals_;
     RangeSensor sensor_;
     std::unique_ptr<CycleStatistics> statistics_;
     std::unique_ptr<SimulationWindow> window_;
@@ -139,6 +156,7 @@ private:
     Tick activationTick_ = 0;
 
     std::function<void(const CycleOutputs&)> publish_;
+    Observer observe_;
     std::int32_t stepCount_ = 0;
     bool environmentLoaded_ = false;
     TimeStamp cycleStamp_;

@@ -35,17 +35,6 @@ vostrel::CycleClock cycleClock(RTC::Manager* manager) {
         std::atof(conf.getProperty("exec_cxt.periodic.rate").c_str()), std::cerr);
 }
 
-// rtc.conf vostrel.seed, for repeatable runs; the calendar time otherwise.
-std::uint32_t seedOf(RTC::Manager* manager) {
-    const std::string text = manager->getConfig().getProperty("vostrel.seed");
-    char* end = nullptr;
-    const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
-    const bool valid = !text.empty() && *end == '\0' && text[0] != '-' && value <= 0xffffffffull;
-    if (!text.empty() && !valid)
-        std::cerr << "vostrel.seed: \"" << text << "\" is not a whole number 0..4294967295\n";
-    return valid ? static_cast<std::uint32_t>(value) : vostrel::calendarSeed();
-}
-
 template <class T>
 void bind(RTC::DataFlowComponentBase& c, const Parameter& p, Configuration& config) {
     c.bindParameter(p.key, config.*std::get<T Configuration::*>(p.field), p.defaultText);
@@ -56,8 +45,9 @@ void bind(RTC::DataFlowComponentBase& c, const Parameter& p, Configuration& conf
 Vostrel::Vostrel(RTC::Manager* manager)
     : RTC::DataFlowComponentBase(manager),
       clock_(cycleClock(manager)),
-      seed_(seedOf(manager)),
-      run_(clock_, realClock_, std::cout, std::cerr, seed_, runOptions(manager)),
+      seed_(vostrel::SeedChoice::from(manager->getConfig().getProperty("vostrel.seed", ""),
+                                      vostrel::calendarSeed())),
+      run_(clock_, realClock_, std::cout, std::cerr, seed_.seed, runOptions(manager)),
       commandPort_("robotControlInfo", commandIn_),
       rangePort_("rangedata", rangeOut_),
       statePort_("robot_state", stateOut_),
@@ -71,7 +61,10 @@ Vostrel::Vostrel(RTC::Manager* manager)
       relativeMapService_(run_),
       areaInfoService_(run_, clock_) {
     run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
-    std::cerr << "Random seed: " << seed_ << " (repeat with -o vostrel.seed:" << seed_ << ")\n\n";
+    std::cerr << seed_.line << std::flush;  // after the banner, which the run printed
+    const coil::Properties& conf = manager->getConfig();
+    view_ = vostrel::openRunView(run_, conf.getProperty(vostrel::kWebAddressKey, ""),
+                                 conf.getProperty(vostrel::kWebPortKey, "0"), std::cerr, "vostrel");
 }
 
 Vostrel::~Vostrel() = default;
@@ -107,7 +100,14 @@ RTC::ReturnCode_t Vostrel::onInitialize() {
 }
 
 RTC::ReturnCode_t Vostrel::onActivated(RTC::UniqueId) {
-    run_.activate(config_);
+    try {
+        run_.activate(config_, [this] { return activationAbandoned(); });
+    } catch (const vostrel::BuildCancelled&) {
+        std::cerr << "Activation abandoned: the spatial network was not built within the "
+                     "activation time limit (exec_cxt.activation_timeout)."
+                  << std::endl;
+        return RTC::RTC_ERROR;
+    }
     std::cout.flush();
     return RTC::RTC_OK;
 }
@@ -121,7 +121,7 @@ RTC::ReturnCode_t Vostrel::onExecute(RTC::UniqueId) {
     }
     clock_.startCycle();
     // An error of the crowd step leaves here and sends the component to its error state.
-    run_.execute(config_, command);
+    run_.execute(config_, command, commandPort_.lastOrigin());
     if (observer_ && run_.active()) observer_(run_, false);
     std::cout.flush();  // the console is the log: lines must reach a file or pipe at once
     return RTC::RTC_OK;

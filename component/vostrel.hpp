@@ -8,9 +8,11 @@
 #include "component/configuration.hpp"
 #include "component/cycle_clock.hpp"
 #include "component/map_service_svc_impl.hpp"
+#include "component/seed_choice.hpp"
 #include "component/simulation_run.hpp"
 #include "platform/clock.hpp"
 #include "rtc/rtc.hpp"
+#include "web/run_view.hpp"
 
 // The simulator as an RT-component: the framework calls in, the run does the work, the ports
 // and services carry its results out. Everything but the three servants runs on the execution
@@ -37,7 +39,7 @@ private:
     vostrel::CycleClock clock_;       // the run's tick (rtc.conf vostrel.clock)
     vostrel::SteadyClock realClock_;  // what cycles really cost
     vostrel::Configuration config_;  // the bound parameters
-    std::uint32_t seed_;             // rtc.conf vostrel.seed, or the calendar time
+    vostrel::SeedChoice seed_;  // before run_, which it seeds
     vostrel::SimulationRun run_;
 
     IIS::TimedVelocity2D commandIn_{};
@@ -60,6 +62,7 @@ private:
     RelativeMapServiceSVC_impl relativeMapService_;
     AreaInfoServiceSVC_impl areaInfoService_;
     std::function<void(const vostrel::SimulationRun&, bool)> observer_;
+    std::unique_ptr<vostrel::RunView> view_;  // the live view, when rtc.conf asks for one
 };
 
 // Registers the component factory with the profile; exported so another manager can load it.

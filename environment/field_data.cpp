@@ -88,6 +88,10 @@ private:
     // Values up to and including the closing ';'.
     bool readRecord() {
         record_.clear();
+        if (++records_ > kMaxRecords)
+            return fail(std::string(kCouldNotCreate) + kIndent + "More than " +
+                        std::to_string(kMaxRecords) +
+                        " records: the limit of an environment file.\n");
         for (;;) {
             if (pos_ >= tokens_.size()) return unterminated();
             const Token& v = tokens_[pos_];
@@ -280,6 +284,7 @@ private:
     std::vector<Token> tokens_;
     Place end_;
     std::size_t pos_ = 0;
+    std::size_t records_ = 0;
     std::vector<const Token*> record_;
     const Token* blame_ = nullptr;
 };
@@ -296,9 +301,25 @@ FieldData::FieldData(const std::string& fileName, CRandom& rng, std::ostream& er
         load({});
         return;
     }
-    std::ostringstream content;
-    content << in.rdbuf();
-    load(content.str());
+    // Read in bounded pieces: /dev/zero or an endless pipe must end in a message, not in
+    // exhausted memory.
+    std::string content;
+    try {
+        std::vector<char> chunk(1 << 16);
+        while (content.size() <= kMaxFileBytes && in.read(chunk.data(), chunk.size()).gcount() > 0)
+            content.append(chunk.data(), static_cast<std::size_t>(in.gcount()));
+    } catch (const std::bad_alloc&) {
+        content.clear();
+        err_ << kCouldNotCreate << kIndent << "Out of memory while reading \"" << fileName
+             << "\".\n";
+        return;
+    }
+    if (content.size() > kMaxFileBytes) {
+        err_ << "Error! File \"" << fileName << "\" is larger than " << (kMaxFileBytes >> 20)
+             << " MB (" << kMaxFileBytes << " bytes), the limit of an environment file.\n";
+        return;
+    }
+    load(content);
 }
 
 FieldData FieldData::fromText(std::string_view text, CRandom& rng, std::ostream& err) {
@@ -309,6 +330,12 @@ FieldData FieldData::fromText(std::string_view text, CRandom& rng, std::ostream&
 }
 
 void FieldData::load(std::string_view text) {
+    ok_ = false;
+    if (text.size() > kMaxFileBytes) {
+        err_ << "Error! The text is larger than " << (kMaxFileBytes >> 20) << " MB ("
+             << kMaxFileBytes << " bytes), the limit of an environment file.\n";
+        return;
+    }
     Place end{1, 1};
     for (char c : text) {
         if (c == '\n') {
@@ -318,8 +345,21 @@ void FieldData::load(std::string_view text) {
             ++end.column;
         }
     }
-    Parser parser(*this, tokenize(text), end);
-    ok_ = parser.run();
+    try {
+        std::vector<Token> tokens = tokenize(text, kMaxTokens);
+        if (!tokens.empty() && tokens.back().kind == Token::Kind::TooMany) {
+            err_ << kCouldNotCreate << kIndent << "More than " << kMaxTokens
+                 << " values and separators: the limit of an environment file.\n";
+            stoppedAt_ = {tokens.back().line, tokens.back().column};
+            return;
+        }
+        Parser parser(*this, std::move(tokens), end);
+        ok_ = parser.run();
+    } catch (const std::bad_alloc&) {
+        // What was stored so far stays, as after any other error.
+        err_ << kCouldNotCreate << kIndent << "Out of memory.\n";
+        ok_ = false;
+    }
     if (ok_ && records_ == 0) stoppedAt_ = end;
     if (!ok_) return;
     err_ << "\n"

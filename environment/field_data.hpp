@@ -18,6 +18,12 @@ namespace vostrel {
 // reports on the error stream and keeps what it has read so far.
 class FieldData {
 public:
+    // Bounds that keep a runaway or hostile file from exhausting memory: no environment comes
+    // near them.
+    static constexpr std::size_t kMaxFileBytes = 64u << 20;
+    static constexpr std::size_t kMaxTokens = 10'000'000;  // values and separators
+    static constexpr std::size_t kMaxRecords = 1'000'000;
+
     struct AreaLinkRecord {
         int a;
         int b;

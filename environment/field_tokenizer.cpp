@@ -53,7 +53,7 @@ bool parseNumber(std::string_view w, double& value) {
     return true;
 }
 
-std::vector<Token> tokenize(std::string_view text) {
+std::vector<Token> tokenize(std::string_view text, std::size_t maxTokens) {
     std::vector<Token> out;
     std::string word;
     bool tooLong = false;
@@ -68,6 +68,11 @@ std::vector<Token> tokenize(std::string_view text) {
         }
     };
     for (std::size_t i = 0; i < text.size(); next(text[i]), ++i) {
+        if (out.size() > maxTokens) {
+            out.resize(maxTokens);
+            out.push_back({Token::Kind::TooMany, std::string(), 0.0, here.line, here.column});
+            return out;
+        }
         char c = text[i];
         // Text mode: a CR LF pair is one line end.
         if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') c = text[++i];
@@ -94,6 +99,10 @@ std::vector<Token> tokenize(std::string_view text) {
                 if (word.size() < kMaxWordLength + 1) word.push_back(c);
                 if (word.size() > kMaxWordLength) tooLong = true;
         }
+    }
+    if (out.size() > maxTokens) {
+        out.resize(maxTokens);
+        out.push_back({Token::Kind::TooMany, std::string(), 0.0});
     }
     return out;  // an unterminated last word is dropped
 }

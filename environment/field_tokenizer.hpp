@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -8,7 +9,7 @@ namespace vostrel {
 
 // One lexical unit of an environment file. Numbers keep their text for messages.
 struct Token {
-    enum class Kind { OpenBrace, CloseBrace, Number, Word, Comma, Semicolon, TooLong };
+    enum class Kind { OpenBrace, CloseBrace, Number, Word, Comma, Semicolon, TooLong, TooMany };
     Kind kind;
     std::string text;
     double number = 0.0;
@@ -25,7 +26,9 @@ inline constexpr std::size_t kMaxWordLength = 255;
 // the word being collected; a word not closed by white space or a separator at the end of the
 // text is dropped; words with control characters or bytes of 128 and above vanish silently.
 // A word longer than kMaxWordLength becomes a TooLong token holding its first characters.
-std::vector<Token> tokenize(std::string_view text);
+// Beyond maxTokens tokens the list ends with one TooMany token instead, so that memory stays
+// bounded by the limit and not by the text.
+std::vector<Token> tokenize(std::string_view text, std::size_t maxTokens = SIZE_MAX);
 
 // Number classification of one whole word: an optionally signed integer (a lone sign is 0) or
 // an optionally signed decimal with digits after the point. Exponents are not numbers.

@@ -95,8 +95,8 @@ Box extentOf(const std::vector<Segment>& walls) {
 
 SpatialNetworkBuilder::SpatialNetworkBuilder(const Walls& walls, std::ostream& err,
                                              std::ostream& out, DebugImageSink* images,
-                                             bool indexed)
-    : walls_(walls.all()), err_(err), out_(out), images_(images) {
+                                             CancelCheck cancelled, bool indexed)
+    : walls_(walls.all()), err_(err), out_(out), images_(images), cancelled_(std::move(cancelled)) {
     if (indexed) {
         const Box extent = extentOf(walls_);
         const double area = (extent.maxX - extent.minX) * (extent.maxY - extent.minY);
@@ -116,7 +116,10 @@ SpatialNetworkBuilder::SpatialNetworkBuilder(const Walls& walls, std::ostream& e
 }
 
 void SpatialNetworkBuilder::addWalls() {
-    for (const Segment& wall : walls_) graph_.addSegment(wall, EdgeKind::WallEdge);
+    for (const Segment& wall : walls_) {
+        stopIfCancelled();
+        graph_.addSegment(wall, EdgeKind::WallEdge);
+    }
 }
 
 void SpatialNetworkBuilder::addCutSegments() {
@@ -151,6 +154,7 @@ void SpatialNetworkBuilder::addCutSegments() {
 
     std::vector<Segment> candidates;
     for (std::size_t q = 0; q < vertices.size(); ++q) {
+        stopIfCancelled();
         const Vec2 from = vertices[q].point();
         for (std::size_t r = 0; r < walls_.size(); ++r) {
             // A foot beyond either end of the wall, by more than rounding, makes the cut end at
@@ -178,7 +182,7 @@ void SpatialNetworkBuilder::addCutSegments() {
     UniformGrid cutGrid;
     if (indexed) cutGrid.build(boxesOf(candidates), cellSize_, kMaxCellsPerAxis);
     std::vector<bool> keep(candidates.size(), true);
-    for (std::size_t i = 0; i < candidates.size(); ++i) {
+    for (std::size_t i = 0; i < candidates.size(); ++i, stopIfCancelled()) {
         if (!indexed) {
             for (std::size_t j = 0; j < candidates.size() && keep[i]; ++j)
                 if (losesTo(i, j)) keep[i] = false;
@@ -197,11 +201,14 @@ void SpatialNetworkBuilder::addCutSegments() {
 
 void SpatialNetworkBuilder::triangulate() {
     Triangulation cdt;
-    for (const NetworkEdge& e : graph_.edges())
+    for (const NetworkEdge& e : graph_.edges()) {
+        stopIfCancelled();
         cdt.insert_constraint(toCgal(graph_.point(e.vertexA)), toCgal(graph_.point(e.vertexB)));
+    }
 
     std::vector<int> near;
     for (auto face = cdt.finite_faces_begin(); face != cdt.finite_faces_end(); ++face) {
+        stopIfCancelled();
         std::array<int, 3> corner{};
         bool known = true;
         for (int k = 0; k < 3 && known; ++k) {
@@ -264,6 +271,7 @@ void SpatialNetworkBuilder::mergeTriangles() {
     });
 
     for (const int e : order) {
+        stopIfCancelled();
         const NetworkEdge& edge = graph_.edge(e);
         if (edge.kind != EdgeKind::TriangleEdge) continue;
         const int a = root(edge.polygonA);
@@ -359,9 +367,10 @@ SubareaList SpatialNetworkBuilder::subareasReachableFrom(Vec2 start) const {
 }
 
 SubareaList buildSpatialNetwork(const Environment& environment, std::ostream& err,
-                                std::ostream& out, DebugImageSink* images) {
+                                std::ostream& out, DebugImageSink* images,
+                                CancelCheck cancelled) {
     if (environment.entrances.empty()) return {};
-    const SpatialNetworkBuilder builder(environment.walls, err, out, images);
+    const SpatialNetworkBuilder builder(environment.walls, err, out, images, std::move(cancelled));
     return builder.subareasReachableFrom(environment.entrances.front().line.midpoint());
 }
 

@@ -1,16 +1,28 @@
 #pragma once
 
+#include <functional>
 #include <iosfwd>
 #include <vector>
 
 #include "environment/area_lookup.hpp"
 #include "environment/debug_image_sink.hpp"
 #include "environment/environment.hpp"
+#include "environment/error.hpp"
 #include "environment/network_graph.hpp"
 #include "environment/polygon.hpp"
 #include "environment/walls.hpp"
 
 namespace vostrel {
+
+// Asked now and then during a build; true stops it with BuildCancelled. A build can take far
+// longer than its caller may wait (an activation has a time limit), and a build left running
+// would finish behind the caller's back.
+using CancelCheck = std::function<bool()>;
+
+class BuildCancelled : public Error {
+public:
+    BuildCancelled() : Error("The spatial network build was cancelled.") {}
+};
 
 struct NetworkPolygon {
     Polygon shape;
@@ -30,7 +42,8 @@ public:
     // given) receives the three step pictures and the polygon picture. Without the index every
     // test scans all walls, vertices and edges: the slow reference the indexed build must match.
     SpatialNetworkBuilder(const Walls& walls, std::ostream& err, std::ostream& out,
-                          DebugImageSink* images = nullptr, bool indexed = true);
+                          DebugImageSink* images = nullptr, CancelCheck cancelled = {},
+                          bool indexed = true);
 
     // One subarea per final polygon (id = polygon index) and one link per shared non-wall edge
     // at least minBorderLength long (every edge when it is 0).
@@ -47,6 +60,9 @@ public:
     int root(int polygon) const;
 
 private:
+    void stopIfCancelled() const {
+        if (cancelled_ && cancelled_()) throw BuildCancelled();
+    }
     void addWalls();
     void addCutSegments();
     void triangulate();
@@ -62,11 +78,14 @@ private:
     std::ostream& err_;
     std::ostream& out_;
     DebugImageSink* images_;
+    CancelCheck cancelled_;
 };
 
 // What activation does with the environment: nothing when it has no entrance; otherwise the
 // network, reduced to what is reachable from the midpoint of the first entrance.
+// Throws BuildCancelled when `cancelled` says so.
 SubareaList buildSpatialNetwork(const Environment& environment, std::ostream& err,
-                                std::ostream& out, DebugImageSink* images);
+                                std::ostream& out, DebugImageSink* images,
+                                CancelCheck cancelled = {});
 
 }  // namespace vostrel

@@ -60,6 +60,15 @@ void DriveModel::setTarget(double v, double omega) {
     targetRight_ = v + omega * tread_ / 2.0;
 }
 
+bool DriveModel::acceptsTarget(double v, double omega) const {
+    // The same expressions as setTarget and advance, so that the answer is exact.
+    const double left = v - omega * tread_ / 2.0;
+    const double right = v + omega * tread_ / 2.0;
+    return std::isfinite(v) && std::isfinite(omega) && std::isfinite(left) &&
+           std::isfinite(right) && std::isfinite(left + right) && std::isfinite(right - left) &&
+           std::isfinite((right - left) / tread_);
+}
+
 void DriveModel::advance(Tick t) {
     const Tick dtMs = t - lastUpdate_;  // unsigned: a wrapped tick still gives the interval
     const double ms = static_cast<double>(dtMs);

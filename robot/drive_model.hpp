@@ -17,6 +17,9 @@ public:
     void reset(Tick t);
     // Wheel targets for forward speed v [mm/s] and turning rate omega [rad/s].
     void setTarget(double v, double omega);
+    // Whether setTarget(v, omega) would leave every wheel quantity finite. A non-finite
+    // target (inf - inf in the ramp, for one) would poison the pose for good.
+    bool acceptsTarget(double v, double omega) const;
     // Ramps the wheels and integrates the pose from the last update up to t.
     void advance(Tick t);
     // The interval up to t still runs on the old targets; the new ones apply from then on.

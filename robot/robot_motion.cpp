@@ -22,6 +22,11 @@ void RobotMotion::startDrive(const DriveSettings& settings, Tick now, std::ostre
     drive_.reset(now);
 }
 
+bool RobotMotion::accepts(const VelocityCommand& command) const {
+    return std::isfinite(command.vx) && std::isfinite(command.vy) && std::isfinite(command.va) &&
+           drive_.acceptsTarget(command.vx * 1000.0, command.va);
+}
+
 const Pose2D& RobotMotion::update(const std::optional<VelocityCommand>& command, Tick now,
                                   const RobotPlacement& placement, CRandom& rng) {
     if (command)

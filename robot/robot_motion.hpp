@@ -44,6 +44,10 @@ public:
     // by its default, since any of them would stall or derail the integration.
     void startDrive(const DriveSettings& settings, Tick now, std::ostream& console);
 
+    // Whether a command may reach the drive: every value finite and the wheel speeds it asks
+    // for finite. Checked by the caller, which reports what it refuses.
+    bool accepts(const VelocityCommand& command) const;
+
     // One cycle. A command that arrived since the last cycle (nullopt when none did) is
     // handed to the drive after this cycle's interval has been integrated, so it takes effect
     // from the next cycle. Draws three values from rng in the order x, y, heading, every cycle.

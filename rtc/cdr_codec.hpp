@@ -3,11 +3,15 @@
 // counted from the first byte. omniORB's read-only memory stream measures alignment
 // from the buffer's address, so every payload we decode lives in 8-byte aligned storage.
 
+#include "rtc/cdr_shape.hpp"
+
 #include <omniORB4/CORBA.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -37,9 +41,16 @@ class CdrPayload {
     }
     std::size_t size() const { return size_; }
     bool littleEndian() const { return little_; }
+    // The connection the payload arrived on (its name, else its id); empty when local.
+    const std::string& origin() const {
+        static const std::string none;
+        return origin_ ? *origin_ : none;
+    }
+    void setOrigin(std::shared_ptr<const std::string> origin) { origin_ = std::move(origin); }
 
   private:
     std::vector<std::uint64_t> words_;
+    std::shared_ptr<const std::string> origin_;
     std::size_t size_ = 0;
     bool little_ = true;
 };
@@ -53,9 +64,31 @@ CdrPayload encodeCdr(const T& value) {
     return CdrPayload(stream.bufPtr(), stream.bufSize(), true);
 }
 
-// Unmarshals a payload; false (value untouched) if the bytes do not decode.
+// The type code of an IDL-generated type.
+template <typename T>
+CORBA::TypeCode_ptr typeCodeOf() {
+    CORBA::Any any;
+    const T sample{};
+    any <<= VostrelRtcAnyArg<T>{sample};
+    return any.type();
+}
+
+template <typename T>
+const CdrShape& cdrShapeOf() {
+    static const CdrShape shape = [] {
+        CORBA::TypeCode_var tc = typeCodeOf<T>();
+        return CdrShape::fromTypeCode(tc.in());
+    }();
+    return shape;
+}
+
+// Unmarshals a payload; false (value untouched) if the bytes are not exactly one encoding of
+// T. The shape check comes first, so a forged length never reaches omniORB's allocator.
 template <typename T>
 bool decodeCdr(const CdrPayload& payload, T& value) {
+    if (!cdrShapeOf<T>().matches(payload.data(), payload.size(), payload.littleEndian())) {
+        return false;
+    }
     try {
         cdrMemoryStream stream(const_cast<CORBA::Octet*>(payload.data()), payload.size());
         stream.setByteSwapFlag(payload.littleEndian());
@@ -65,16 +98,15 @@ bool decodeCdr(const CdrPayload& payload, T& value) {
         return true;
     } catch (const CORBA::SystemException&) {
         return false;
+    } catch (const std::bad_alloc&) {
+        return false;
     }
 }
 
 // The repository id of an IDL-generated type, from its type code.
 template <typename T>
 std::string repositoryId() {
-    CORBA::Any any;
-    const T sample{};
-    any <<= VostrelRtcAnyArg<T>{sample};
-    CORBA::TypeCode_var tc = any.type();
+    CORBA::TypeCode_var tc = typeCodeOf<T>();
     return static_cast<const char*>(tc->id());
 }
 

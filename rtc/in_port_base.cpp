@@ -4,7 +4,11 @@
 #include "rtc/nv_util.hpp"
 #include "rtc/string_util.hpp"
 
+#include "platform/report_throttle.hpp"
+
 #include <atomic>
+#include <chrono>
+#include <iostream>
 #include <vector>
 
 namespace RTC {
@@ -32,19 +36,51 @@ std::optional<bool> littleEndianFrom(const coil::Properties& props) {
 
 class InPortBase::Sink : public virtual POA_OpenRTM::InPortCdr {
   public:
-    explicit Sink(std::shared_ptr<rtc::ReceiveBuffer> buffer) : buffer_(std::move(buffer)) {}
+    struct Context {
+        std::shared_ptr<rtc::ReceiveBuffer> buffer;
+        Decodes decodes;
+        std::shared_ptr<std::atomic<std::uint64_t>> dropped;
+        std::string port;
+        std::string dataType;
+    };
+    Sink(Context context, std::shared_ptr<const std::string> origin)
+        : context_(std::move(context)), origin_(std::move(origin)) {}
     void setLittleEndian(bool little) { little_ = little; }
 
     OpenRTM::PortStatus put(const OpenRTM::CdrData& data) override {
         rtc::CdrPayload payload(data.get_buffer(), data.length(), little_);
-        return buffer_->put(std::move(payload)) == rtc::ReceiveBuffer::PutResult::Ok
+        payload.setOrigin(origin_);
+        if (context_.decodes && !context_.decodes(payload)) {
+            drop();
+            return OpenRTM::PORT_ERROR;
+        }
+        return context_.buffer->put(std::move(payload)) == rtc::ReceiveBuffer::PutResult::Ok
                    ? OpenRTM::PORT_OK
                    : OpenRTM::BUFFER_FULL;
     }
 
   private:
-    std::shared_ptr<rtc::ReceiveBuffer> buffer_;
+    // A peer can send garbage thousands of times a second: one line per second at most.
+    void drop() {
+        ++*context_.dropped;
+        const auto now = std::chrono::duration_cast<std::chrono::milliseconds>(
+            std::chrono::steady_clock::now().time_since_epoch());
+        std::lock_guard<std::mutex> lock(reportMutex_);
+        if (!throttle_.note(static_cast<std::uint32_t>(now.count()))) {
+            return;
+        }
+        const std::uint64_t recent = throttle_.takeSinceReport();
+        std::cerr << context_.port << ": dropped " << recent
+                  << (recent == 1 ? " sample" : " samples") << " from " << *origin_
+                  << " that did not decode as " << context_.dataType << " (" << throttle_.total()
+                  << " in all)" << std::endl;
+    }
+
+    Context context_;
+    std::shared_ptr<const std::string> origin_;
     std::atomic<bool> little_{true};
+    std::mutex reportMutex_;  // guards throttle_
+    vostrel::ReportThrottle throttle_;
 };
 
 InPortBase::InPortBase(const char* name, const std::string& dataType)
@@ -79,7 +115,11 @@ ReturnCode_t InPortBase::publishInterfaces(ConnectorProfile& profile) {
     std::string id = static_cast<const char*>(profile.connector_id);
     releaseSink(id);
 
-    auto* sink = new Sink(buffer_);
+    const std::string connectorName = static_cast<const char*>(profile.name);
+    auto* sink = new Sink(Sink::Context{buffer_, decodes_, dropped_, getName(),
+                                        getProperties().getProperty("dataport.data_type")},
+                          std::make_shared<const std::string>(
+                              connectorName.empty() ? id : connectorName + " (" + id + ")"));
     sink->setLittleEndian(littleEndianFrom(props).value_or(true));
     PortableServer::POA_var poa = Manager::instance().getPOA();
     PortableServer::ObjectId_var oid = poa->activate_object(sink);

@@ -6,6 +6,8 @@
 #include "rtc/port_base.hpp"
 #include "rtc/receive_buffer.hpp"
 
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -22,6 +24,10 @@ class InPortBase : public PortBase {
     bool isNew() const { return buffer_->isNew(); }
     bool isEmpty() const { return !buffer_->isNew(); }
     std::size_t unreadCount() const { return buffer_->unread(); }
+    // Samples refused on arrival because they were not exactly one encoding of the port's type.
+    std::uint64_t droppedCount() const { return dropped_->load(); }
+    // The connection the last sample read came from.
+    const std::string& lastOrigin() const { return lastOrigin_; }
     void detach() override;
 
   protected:
@@ -30,7 +36,16 @@ class InPortBase : public PortBase {
     void unsubscribeInterfaces(const ConnectorProfile& profile) override;
     void completeRequest(ConnectorProfile& profile) override;
 
-    std::optional<rtc::CdrPayload> readPayload() { return buffer_->read(); }
+    std::optional<rtc::CdrPayload> readPayload() {
+        auto payload = buffer_->read();
+        if (payload) {
+            lastOrigin_ = payload->origin();
+        }
+        return payload;
+    }
+    // Decides on arrival whether a payload decodes; set by the typed port.
+    using Decodes = std::function<bool(const rtc::CdrPayload&)>;
+    void setDecodes(Decodes decodes) { decodes_ = std::move(decodes); }
 
   private:
     class Sink;
@@ -41,6 +56,10 @@ class InPortBase : public PortBase {
     void releaseSink(const std::string& id);
 
     std::shared_ptr<rtc::ReceiveBuffer> buffer_;
+    Decodes decodes_;
+    std::shared_ptr<std::atomic<std::uint64_t>> dropped_ =
+        std::make_shared<std::atomic<std::uint64_t>>(0);
+    std::string lastOrigin_;
     std::mutex sinksMutex_;  // guards sinks_
     std::map<std::string, SinkEntry> sinks_;
 };

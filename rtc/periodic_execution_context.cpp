@@ -44,6 +44,7 @@ struct PeriodicExecutionContext::Member {
     bool activate = false;
     bool deactivate = false;
     bool reset = false;
+    bool abandoned = false;  // the activation's requester timed out and was told so
 };
 
 PeriodicExecutionContext::PeriodicExecutionContext(const coil::Properties& props) : props_(props) {
@@ -229,7 +230,25 @@ void PeriodicExecutionContext::transition(Member& m) {
         }
         if (next == ACTIVE_STATE) {
             ReturnCode_t rc = invoke(m, kActivated);
-            setState(m, ACTIVE_STATE, rc == RTC_OK ? ACTIVE_STATE : ERROR_STATE);
+            bool abandoned = false;
+            {
+                // One lock for the check and the new state: a requester timing out now either
+                // sees ACTIVE or has abandoned the activation.
+                std::lock_guard<std::mutex> lock(mutex_);
+                std::swap(abandoned, m.abandoned);
+                if (!abandoned) {
+                    m.cur = ACTIVE_STATE;
+                    m.next = rc == RTC_OK ? ACTIVE_STATE : ERROR_STATE;
+                }
+            }
+            cv_.notify_all();
+            if (abandoned) {
+                // Its requester heard RTC_ERROR: it must not turn ACTIVE behind its back.
+                if (rc == RTC_OK) {
+                    invoke(m, kDeactivated);
+                }
+                setState(m, INACTIVE_STATE, INACTIVE_STATE);
+            }
         } else if (next == ERROR_STATE) {
             invoke(m, kAborting);
             setState(m, ERROR_STATE, ERROR_STATE);
@@ -256,6 +275,10 @@ void PeriodicExecutionContext::run() {
             for (auto& m : members) {
                 if (m->activate && m->cur == INACTIVE_STATE) {
                     m->next = ACTIVE_STATE;
+                    m->abandoned = false;
+                    if (m->local != nullptr) {
+                        m->local->setActivationAbandoned(false);
+                    }
                 }
                 if (m->deactivate && m->cur == ACTIVE_STATE) {
                     m->next = INACTIVE_STATE;
@@ -483,6 +506,18 @@ ReturnCode_t PeriodicExecutionContext::request(RTC::LightweightRTObject_ptr comp
                     std::chrono::duration_cast<std::chrono::steady_clock::duration>(
                         std::chrono::duration<double>(timeout));
     cv_.wait_until(lock, deadline, [&] { return m->cur != required; });
+    if (what == Request::Activate && m->cur == INACTIVE_STATE) {
+        // Not done in time: withdraw a request not yet taken up, abandon one under way.
+        if (m->activate) {
+            m->activate = false;
+        } else if (m->next == ACTIVE_STATE) {
+            m->abandoned = true;
+            if (m->local != nullptr) {
+                m->local->setActivationAbandoned(true);
+            }
+        }
+        return RTC_ERROR;
+    }
     switch (what) {
         case Request::Activate:
             return m->cur == ACTIVE_STATE  ? RTC_OK

@@ -112,6 +112,13 @@ class RTObject_impl : public virtual POA_OpenRTM::DataFlowComponent {
     SDOPackage::NVList* get_status_list() override;
     CORBA::Any* get_status(const char* nme) override;
 
+    // True once the execution context running onActivated has given up waiting for it (its
+    // activation timeout): a long activation should then stop and return an error. The
+    // component stays INACTIVE whatever onActivated returns.
+    bool activationAbandoned() const { return activationAbandoned_; }
+    // Used by the execution context.
+    void setActivationAbandoned(bool abandoned) { activationAbandoned_ = abandoned; }
+
     // ---- Used by the manager.
     void activateObject();
     bool isExiting() const { return exiting_; }
@@ -138,6 +145,7 @@ class RTObject_impl : public virtual POA_OpenRTM::DataFlowComponent {
     PortableServer::ObjectId_var oid_;
     std::atomic<bool> created_{false};
     std::atomic<bool> exiting_{false};
+    std::atomic<bool> activationAbandoned_{false};
 };
 
 // The name component code uses for "some component".

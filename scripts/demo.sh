@@ -13,10 +13,14 @@ example follower component, connected to it, so the robot follows a person. Inst
 packages and builds first. Uses the naming service on 127.0.0.1:2809 when one answers
 there, otherwise starts omniNames on 127.0.0.1 for the run. Shows the simulator's window
 when a display is reachable; otherwise writes every cycle's image as a PNG and says where.
+Serves the live view on http://127.0.0.1:8080/ (another port when that one is taken).
 Ctrl-C stops everything the script started.
 
 Options:
   --seconds N       stop after N seconds (default: run until Ctrl-C)
+  --seed N          seed of the simulator's random sequence, a whole number from 0 to
+                    4294967295 (default: the calendar time); the seed in use is printed,
+                    so that a run can be repeated
   --frames DIR      also write every cycle's image as DIR/NNNN.png
   --ns HOST:PORT    use this naming service instead of finding or starting one
   --build-dir DIR   build tree to build and run from (default: build)
@@ -33,6 +37,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 env_name=station
 seconds=
+seed=
 frames=
 ns=
 build_dir=build
@@ -51,6 +56,11 @@ while [ $# -gt 0 ]; do
         --seconds)
             [ $# -ge 2 ] || die "--seconds needs a number"
             seconds=$2
+            shift 2
+            ;;
+        --seed)
+            [ $# -ge 2 ] || die "--seed needs a number"
+            seed=$2
             shift 2
             ;;
         --frames)
@@ -86,6 +96,9 @@ done
 
 if [ -n "$seconds" ] && ! [[ $seconds =~ ^[0-9]+$ && $seconds -gt 0 ]]; then
     die "--seconds wants a whole number of seconds above 0, not '$seconds'"
+fi
+if [ -n "$seed" ] && ! [[ $seed =~ ^[0-9]{1,10}$ && $((10#$seed)) -le 4294967295 ]]; then
+    die "--seed wants a whole number from 0 to 4294967295, not '$seed'"
 fi
 if [ -n "$ns" ] && ! [[ $ns =~ ^[^:/[:space:]]+:[0-9]+$ ]]; then
     die "--ns wants HOST:PORT, not '$ns'"
@@ -170,14 +183,14 @@ port_in_use() {
     (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null
 }
 
-# Waits up to $2 seconds for the component $1 to be listed as ACTIVE on the naming service;
-# fails early when it is listed in ERROR or its process $3 has ended.
+# Waits up to $2 seconds for the component $1 to be listed in the state $4 (default ACTIVE)
+# on the naming service; fails early when it is listed in ERROR or its process $3 has ended.
 wait_active() {
-    local name=$1 deadline=$((SECONDS + $2)) pid=$3 state
+    local name=$1 deadline=$((SECONDS + $2)) pid=$3 want=${4:-ACTIVE} state
     while [ "$SECONDS" -lt "$deadline" ]; do
         state=$(ctl ls 2>/dev/null | sed -n "s|^\(.*/\)\{0,1\}$name\.rtc  *||p" | head -n 1)
         case $state in
-            ACTIVE) return 0 ;;
+            "$want") return 0 ;;
             ERROR) echo "demo: $name is in the ERROR state" >&2; return 1 ;;
         esac
         kill -0 "$pid" 2>/dev/null || return 1
@@ -228,9 +241,16 @@ elif ! ns_answers "$ns"; then
 fi
 
 # ---- display ----
+# The simulator waits inactive until the follower is connected, so that the robot follows
+# from the first cycle rather than after a head start of the person.
 vostrel_opts=(-f examples/rtc.conf
     -o "corba.nameservers:$ns"
-    -o "Simulato.Vostrel.config_file:examples/vostrel_$env_name.conf")
+    -o "Simulato.Vostrel.config_file:examples/vostrel_$env_name.conf"
+    -o "manager.components.preactivation:"
+    -o "vostrel.display.annotate:YES")
+if [ -n "$seed" ]; then
+    vostrel_opts+=(-o "vostrel.seed:$((10#$seed))")
+fi
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
     if [ -z "$frames" ]; then
         frames=$run_dir/frames
@@ -242,6 +262,10 @@ fi
 if [ -n "$frames" ]; then
     vostrel_opts+=(-o "vostrel.display.frames:$frames")
 fi
+# The live view in a browser, on 127.0.0.1 only: 8080 when free.
+view_port=8080
+port_in_use "$view_port" && view_port=$((20000 + RANDOM % 40000))
+vostrel_opts+=(-o "vostrel.web.port:$view_port")
 
 # ---- simulator ----
 # Run from the repository root: the configuration names the environment files relative to
@@ -249,11 +273,13 @@ fi
 "$vostrel_bin" "${vostrel_opts[@]}" >"$run_dir/vostrel.log" 2>&1 &
 vostrel_pid=$!
 echo "demo: vostrel on $env_name (pid $vostrel_pid), console in $run_dir/vostrel.log"
-if ! wait_active Vostrel0 60 "$vostrel_pid"; then
-    echo "demo: Vostrel0 did not come up active" >&2
+if ! wait_active Vostrel0 60 "$vostrel_pid" INACTIVE; then
+    echo "demo: Vostrel0 did not come up" >&2
     show_log "$run_dir/vostrel.log"
     exit 1
 fi
+view_url=$(sed -n 's/^vostrel: live view at //p' "$run_dir/vostrel.log" | head -n 1)
+echo "demo: live view: ${view_url:-none (see $run_dir/vostrel.log)}  <- open this in a browser"
 
 # ---- follower ----
 url="rtcname://$ns"
@@ -287,6 +313,24 @@ for pair in "peopledata Vostrel0.peopledata subscription_type=new" \
             { echo "demo: cannot connect Follower0.$port and $peer" >&2; exit 1; }
     fi
 done
+
+# ---- start ----
+# Activation builds the environment's network and may outlast the component's wait for it,
+# which the tool then reports as a failure although the activation goes on: the state says.
+ctl activate Vostrel0 >/dev/null 2>&1 || true
+if ! wait_active Vostrel0 60 "$vostrel_pid"; then
+    echo "demo: Vostrel0 did not become active" >&2
+    show_log "$run_dir/vostrel.log"
+    exit 1
+fi
+# The component prints the seed it uses, also when it drew one from the clock.
+seed_line=$(grep -m 1 "^vostrel: random seed [0-9]" "$run_dir/vostrel.log" || true)
+if [ -n "$seed_line" ]; then
+    used=$(sed 's/^vostrel: random seed \([0-9]*\).*/\1/' <<<"$seed_line")
+    echo "demo: random seed $used (repeat this run with --seed $used)"
+elif [ -n "$seed" ]; then
+    echo "demo: random seed $((10#$seed))"
+fi
 
 echo "demo: running: the robot follows person 2 of the crowd."
 if [ -n "$frames" ]; then

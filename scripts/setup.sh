@@ -12,6 +12,7 @@ packages=(
   libcli11-dev nlohmann-json3-dev libfmt-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
   xvfb xauth
+  libcpp-httplib-dev chromium
 )
 
 missing=()

@@ -44,7 +44,7 @@ void BM_ConstructNetworkPlain(benchmark::State& state) {
     const Walls walls = officeFloor(f.rooms, f.bands);
     std::ostream discard(nullptr);
     for (auto _ : state) {
-        SpatialNetworkBuilder builder(walls, discard, discard, nullptr, false);
+        SpatialNetworkBuilder builder(walls, discard, discard, nullptr, {}, false);
         benchmark::DoNotOptimize(builder.polygons().data());
     }
     state.counters["walls"] = walls.count();

@@ -124,6 +124,22 @@ TEST(VostrelSim, CommandFileErrorsNameTheLine) {
     EXPECT_NE(r.output.find("cmds.txt:2:"), std::string::npos) << r.output;
 }
 
+TEST(VostrelSim, CommandWithoutFiniteWheelSpeedsLeavesEveryOutputFinite) {
+    const std::string commands = temp("huge.txt", "1 1e308 -1e308\n3 0.3 0.1\n");
+    const std::string output = ::testing::TempDir() + "huge.jsonl";
+    const Result r =
+        runSim("--commands " + commands + " --cycles 5 --seed 3 --output " + output + kOffice);
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("Refused 1 velocity command from " + commands), std::string::npos)
+        << r.output;
+    const std::string json = read(output);
+    EXPECT_EQ(std::count(json.begin(), json.end(), '\n'), 5);
+    for (const char* bad : {"nan", "NaN", "inf", "null"})
+        EXPECT_EQ(json.find(bad), std::string::npos) << bad << " in " << json;
+    // The later valid command steers as usual.
+    EXPECT_NE(json.rfind("\"vx\":0.04"), std::string::npos) << json;
+}
+
 // The metrics are printed after the summary and written as JSON that agrees with the run.
 TEST(VostrelSim, MetricsArePrintedAndWrittenAsJson) {
     const std::string metrics = ::testing::TempDir() + "metrics.json";

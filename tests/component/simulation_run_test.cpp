@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <sstream>
 
 #include "app/command_script.hpp"
@@ -156,6 +157,51 @@ TEST(SimulationRun, RampFollowsTheCommandOneCycleLate) {
     EXPECT_NEAR(h.run.outputs().robotVelocity.data.vx, 0.04, 1e-12);
     for (int i = 0; i < 10; ++i) h.cycle(c);
     EXPECT_NEAR(h.run.outputs().robotVelocity.data.vx, 0.2, 1e-12);
+}
+
+std::size_t countOf(const std::string& text, const std::string& what) {
+    std::size_t n = 0;
+    for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+    return n;
+}
+
+// inf - inf in the drive used to turn the pose into NaN for good.
+TEST(SimulationRun, CommandsWithoutFiniteWheelSpeedsAreRefusedAndReportedOncePerSecond) {
+    const Configuration c = configFor("office.txt");
+    Harness h(5);
+    h.run.activate(c);
+    h.cycle(c, VelocityCommand{0.2, 0.0, 0.0});
+    h.console.str("");
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    // Nine refusals in 0.9 s from one source: a single line; another source has its own.
+    for (int i = 0; i < 9; ++i)
+        h.run.execute(c, VelocityCommand{i % 2 ? nan : 1e308, 0.0, -1e308}, "peer A"),
+            h.clock.advance(100);
+    h.run.execute(c, VelocityCommand{nan, 0.0, 0.0}, "peer B");
+    h.clock.advance(100);
+    h.run.execute(c, VelocityCommand{nan, 0.0, 0.0}, "peer A");
+    const std::string console = h.console.str();
+    EXPECT_EQ(countOf(console, "Refused "), 3u) << console;
+    EXPECT_NE(console.find("Refused 1 velocity command from peer A (1 in all): vx 1e+308, vy 0, "
+                           "va -1e+308 would not give finite wheel speeds; the previous command "
+                           "stays in force.\n"),
+              std::string::npos)
+        << console;
+    EXPECT_NE(console.find("Refused 1 velocity command from peer B (1 in all)"), std::string::npos);
+    EXPECT_NE(console.find("Refused 9 velocity commands from peer A (10 in all)"),
+              std::string::npos);
+    EXPECT_EQ(h.run.commandRefusals().total(), 11u);
+
+    // The earlier command stayed in force and a valid one still steers.
+    EXPECT_NEAR(h.run.outputs().robotVelocity.data.vx, 0.2, 1e-12);
+    h.cycle(c, VelocityCommand{-0.1, 0.0, 0.3});
+    for (int i = 0; i < 20; ++i) {
+        h.cycle(c);
+        checkOutputs(h.run, c);
+        const Pose2D& p = h.run.robotPose();
+        ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.heading));
+    }
+    EXPECT_NEAR(h.run.outputs().robotVelocity.data.vx, -0.1, 1e-12);
 }
 
 TEST(SimulationRun, SecondActivationStartsAfresh) {

@@ -118,6 +118,14 @@ class FollowerTest : public ::testing::Test {
         set("person", xy);
         return commands(vx, va);
     }
+    // Wheels that follow at once: each command is the law's target, unshaped.
+    void unramped() {
+        ASSERT_TRUE(rtctest::waitFor(
+            [&] {
+                return ctl({"conf", "set", "Follower0", "max_accel", "1000"}) == 0;
+            },
+            20s));
+    }
 
     rtctest::NameServer ns_;
     std::string dir_;
@@ -127,18 +135,50 @@ class FollowerTest : public ::testing::Test {
 
 // The default law: keep 1 m; gains 1.0 /s and 1.5 /s; limits 1.5 m/s, 0.1 m/s reverse,
 // 1 rad/s. The stand-in's person 0 is a decoy behind on the right: a follower that read
-// the wrong entry would back off and turn right.
+// the wrong entry would turn right on the spot.
 TEST_F(FollowerTest, SteersTowardTheFollowedPerson) {
+    unramped();
     double b = std::atan2(0.2, 1);
     EXPECT_TRUE(place("1.5,0", 0.5, 0));  // proportional below the limit
     EXPECT_TRUE(place("3,0", 1.5, 0));    // forward speed clamped
     EXPECT_TRUE(place("0,2", 0, 1.0));    // on the left: turns left on the spot
     EXPECT_TRUE(place("2,-0.4", (std::hypot(2, 0.4) - 1) * std::cos(b), -1.5 * b));  // unclamped
-    EXPECT_TRUE(place("0.5,0", -0.1, 0));   // too close: backs off, slowly
-    EXPECT_TRUE(place("-3,0", -0.1, 1.0));  // behind: turns round, never reverses fast
+    EXPECT_TRUE(place("0.5,0", -0.1, 0));  // too close: backs off, slowly
+    EXPECT_TRUE(place("-3,0", 0, 1.0));    // behind: turns round on the spot
+}
+
+// With the default max_accel of 0.4 m/s^2 the commanded speed rises no faster than the
+// wheels can, to the speed from which they can still stop at the follow distance, and a
+// person behind brings it down to a turn on the spot, never into reverse.
+TEST_F(FollowerTest, ShapesItsCommandsForRampingWheels) {
+    ASSERT_TRUE(place("0,3", 0, 1.0));  // beside: no forward speed to start from
+    const auto start = std::chrono::steady_clock::now();
+    const std::size_t before = slurp(standInLog()).size();
+    set("person", "3,0");
+    ASSERT_TRUE(commands(std::sqrt(2 * 0.4 * 2), 0, 20s));  // the braking cap, below max_speed
+    const double took =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    // The first command after a pause may take at most half a second's worth.
+    EXPECT_GE(took, (std::sqrt(1.6) - 0.2) / 0.4) << "rose faster than the wheels can";
+    ASSERT_TRUE(place("-3,0", 0, 1.0));
+    std::istringstream in(slurp(standInLog()).substr(before));
+    std::string word;
+    double last = 0;
+    int rising = 0;
+    for (std::string line; std::getline(in, line);) {
+        std::istringstream fields(line);
+        Command c{};
+        if (!(fields >> word >> c.vx >> c.va) || word != "command") continue;
+        EXPECT_GE(c.vx, 0) << "reversed";
+        EXPECT_LE(std::abs(c.vx - last), 0.2 + 1e-9) << "a jump from " << last << " to " << c.vx;
+        rising += c.vx > last;
+        last = c.vx;
+    }
+    EXPECT_GE(rising, 7) << "reached its speed in fewer steps than half-second ones";
 }
 
 TEST_F(FollowerTest, StandsStillWithoutAValidTarget) {
+    unramped();
     ASSERT_TRUE(place("3,0", 1.5, 0));
     set("target", "-1");
     EXPECT_TRUE(commands(0, 0));
@@ -152,6 +192,7 @@ TEST_F(FollowerTest, StandsStillWithoutAValidTarget) {
 // The simulator keeps a command in force until the next one, so silence and deactivation
 // must both end in an explicit stop.
 TEST_F(FollowerTest, StopsWhenDataStopsAndWhenDeactivated) {
+    unramped();
     ASSERT_TRUE(place("3,0", 1.5, 0));
     set("publish", "0");
     EXPECT_TRUE(commands(0, 0, 4s));
@@ -210,7 +251,7 @@ TEST_P(DemoScriptTest, StartsConnectsAndStopsCleanly) {
                                   DEMO_VOSTREL, "--ns",        ns.address(),   "--run-dir",
                                   run,          "office"};
     if (!interrupt) {
-        args.insert(args.end(), {"--seconds", "5"});
+        args.insert(args.end(), {"--seconds", "5", "--seed", "5"});
     }
     std::string out = dir + "/demo.out";
     Process script(DEMO_SCRIPT, args, out);
@@ -237,9 +278,31 @@ TEST_P(DemoScriptTest, StartsConnectsAndStopsCleanly) {
         EXPECT_NE(::kill(std::stoi(m[1]), 0), 0) << what << " still running";
     }
     EXPECT_NE(text.find(run + "/frames/"), std::string::npos) << "frames not announced";
+    // The seed in use is told, given or drawn by the simulator (the stand-in draws none).
+    if (!interrupt) {
+        EXPECT_NE(text.find("demo: random seed 5"), std::string::npos) << text;
+    } else if (!standIn) {
+        EXPECT_TRUE(std::regex_search(
+            text, std::regex("demo: random seed [0-9]+ \\(repeat this run with --seed [0-9]+\\)")))
+            << text;
+    }
     if (!standIn) {
         EXPECT_TRUE(std::filesystem::exists(run + "/frames/000001.png"));
     }
+    std::filesystem::remove_all(dir);
+}
+
+TEST(DemoScript, RefusesASeedThatIsNoWholeNumber) {
+    std::string dir = rtctest::makeTempDir();
+    for (const char* seed : {"-3", "4294967296", "1.5", "x"}) {
+        Process p(DEMO_SCRIPT, {"--no-build", "--seed", seed}, dir + "/out");
+        EXPECT_EQ(exitStatusOf(p, 20s), 2) << seed;
+    }
+    EXPECT_NE(slurp(dir + "/out")
+                  .find("demo: --seed wants a whole number from 0 to 4294967295, "
+                        "not 'x'"),
+              std::string::npos)
+        << slurp(dir + "/out");
     std::filesystem::remove_all(dir);
 }
 

@@ -163,6 +163,32 @@ TEST(Loader, BadInputIsRefusedWithAMessage) {
               std::string::npos);
 }
 
+// /dev/zero and /dev/urandom never end; they used to grow memory until the process died or
+// was accepted as an empty world.
+TEST(LoaderLimits, EndlessInputStopsAtTheFileSizeLimit) {
+    for (const char* endless : {"/dev/zero", "/dev/urandom"}) {
+        CRandom rng(1);
+        std::ostringstream err;
+        const FieldData d(endless, rng, err);
+        EXPECT_FALSE(d.ok()) << endless;
+        EXPECT_EQ(err.str(), kStart + "Error! File \"" + endless +
+                                 "\" is larger than 64 MB (67108864 bytes), the limit of an "
+                                 "environment file.\n");
+        EXPECT_EQ(d.environment().walls.count(), 0);
+    }
+}
+
+TEST(LoaderLimits, RecordsBeyondTheLimitAreRefusedAndEarlierOnesKept) {
+    std::string text = "Walls {\n";
+    text.reserve(FieldData::kMaxRecords * 9 + 16);
+    for (std::size_t i = 0; i <= FieldData::kMaxRecords; ++i) text += "0,0,1,1;\n";
+    text += "}\n";
+    const Loaded l = load(text);
+    EXPECT_FALSE(l.data.ok());
+    EXPECT_EQ(l.err, kStart + kHead +
+                         "       More than 1000000 records: the limit of an environment file.\n");
+    EXPECT_EQ(static_cast<std::size_t>(l.data.environment().walls.count()), FieldData::kMaxRecords);
+}
 }  // namespace
 }  // namespace vostrel
 

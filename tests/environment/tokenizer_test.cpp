@@ -72,5 +72,16 @@ TEST(Tokenizer, OverlongWordsAreMarked) {
     EXPECT_EQ(t[1].kind, K::Word);
 }
 
+TEST(Tokenizer, StopsWithOneMarkerBeyondTheTokenLimit) {
+    const auto within = tokenize("a, b;", 4);
+    ASSERT_EQ(within.size(), 4u);
+    EXPECT_EQ(within.back().kind, Token::Kind::Semicolon);
+    for (const char* text : {"a, b; c ", ",,,,,,,,,,,,,,,,,,,,,,,,"}) {
+        const auto over = tokenize(text, 4);
+        ASSERT_EQ(over.size(), 5u) << text;
+        EXPECT_EQ(over.back().kind, Token::Kind::TooMany) << text;
+    }
+}
+
 }  // namespace
 }  // namespace vostrel

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
 #include <numbers>
 #include <sstream>
 
@@ -126,6 +127,37 @@ TEST_F(RobotMotionTest, ErrorAfterStoppingIsScaledByTheLastErroneousStep) {
     EXPECT_EQ(cleanPose(robot, placement), resting);
     EXPECT_NE(robot.pose(), before);
     EXPECT_NE(robot.pose(), resting);
+}
+
+TEST_F(RobotMotionTest, OnlyCommandsWithFiniteValuesAndWheelSpeedsAreAccepted) {
+    const double inf = std::numeric_limits<double>::infinity();
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const double big = std::numeric_limits<double>::max();
+    for (const VelocityCommand& bad :
+         {VelocityCommand{nan, 0, 0}, VelocityCommand{0, nan, 0}, VelocityCommand{0, 0, inf},
+          VelocityCommand{-inf, 0, 0}, VelocityCommand{1e308, 0, -1e308},  // vx*1000 overflows
+          VelocityCommand{1e305, 0, 0},                                    // left + right overflows
+          VelocityCommand{0, 0, 1e306}})                                   // wheel targets overflow
+        EXPECT_FALSE(robot.accepts(bad)) << bad.vx << " " << bad.vy << " " << bad.va;
+    for (const VelocityCommand& good :
+         {VelocityCommand{0.2, 0, 0.5}, VelocityCommand{-3, 1e9, -7},
+          VelocityCommand{1e300, 0, 1e300}, VelocityCommand{0, big, 0},
+          VelocityCommand{4.9e-324, 0, -4.9e-324}})
+        EXPECT_TRUE(robot.accepts(good)) << good.vx << " " << good.vy << " " << good.va;
+}
+
+// Whatever an accepted command asks for, the pose stays finite, also over a long interval.
+TEST_F(RobotMotionTest, AcceptedExtremeCommandsKeepThePoseFinite) {
+    for (const VelocityCommand& c : {VelocityCommand{1e300, 0, 0}, VelocityCommand{0, 0, 1e300},
+                                     VelocityCommand{-1e300, 0, 1e300}}) {
+        ASSERT_TRUE(robot.accepts(c));
+        robot.update(c, now += 100, placement, rng);
+        for (Tick step : {100u, 100u, 4000000000u, 100u}) {
+            const Pose2D& p = robot.update(std::nullopt, now += step, placement, rng);
+            ASSERT_TRUE(std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.heading));
+            ASSERT_TRUE(std::isfinite(robot.speed()) && std::isfinite(robot.turnRate()));
+        }
+    }
 }
 
 TEST(RobotMotionSetup, NonsenseDriveSettingsFallBackToTheDefaults) {

@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include <sstream>
 
 namespace {
@@ -150,6 +152,49 @@ TEST_F(Cdr, DecodesEitherByteOrderFromAnyBufferAddress) {
     RTC::TimedDoubleSeq untouched;
     EXPECT_FALSE(rtc::decodeCdr(rtc::CdrPayload(encoded.data(), 14, true), untouched));
     EXPECT_EQ(untouched.data.length(), 0u);
+}
+
+// Lengths are weighed against the bytes left before anything is allocated: omniORB's own
+// check overflows for 2^30 elements and more.
+TEST_F(Cdr, OnlyExactEncodingsDecode) {
+    RTC::TimedDoubleSeq seq;
+    seq.tm.sec = 7;
+    seq.data.length(2);
+    seq.data[0] = 1.5;
+    seq.data[1] = -3.0;
+    const std::vector<unsigned char> good = bytes(rtc::encodeCdr(seq));
+    ASSERT_EQ(good.size(), 32u);  // time 8, count 4, padding 4, two doubles
+    auto decodes = [](std::vector<unsigned char> b, bool little = true) {
+        RTC::TimedDoubleSeq out;
+        return rtc::decodeCdr(rtc::CdrPayload(b.data(), b.size(), little), out);
+    };
+    EXPECT_TRUE(decodes(good));
+    for (std::uint32_t count : {3u, 0x20000000u, 0x40000000u, 0x80000000u, 0xffffffffu}) {
+        std::vector<unsigned char> forged = good;
+        std::memcpy(&forged[8], &count, 4);
+        EXPECT_FALSE(decodes(forged)) << count;
+    }
+    std::vector<unsigned char> longer = good;
+    longer.insert(longer.end(), 8, 0);  // room for a third double, but the count says two
+    EXPECT_FALSE(decodes(longer));
+    EXPECT_FALSE(decodes({good.begin(), good.end() - 1}));
+    EXPECT_FALSE(decodes({}));
+    EXPECT_FALSE(decodes(good, false));  // read big-endian the count is 2^25
+
+    RTC::TimedString text;
+    text.data = "ab";
+    std::vector<unsigned char> s = bytes(rtc::encodeCdr(text));
+    RTC::TimedString out;
+    EXPECT_TRUE(rtc::decodeCdr(rtc::CdrPayload(s.data(), s.size(), true), out));
+    s.back() = 'c';  // no terminating NUL
+    EXPECT_FALSE(rtc::decodeCdr(rtc::CdrPayload(s.data(), s.size(), true), out));
+    s[8] = 0;  // a length of 0 leaves no room for the NUL
+    EXPECT_FALSE(rtc::decodeCdr(rtc::CdrPayload(s.data(), 12, true), out));
+
+    RTC::TimedBoolean flag{};
+    std::vector<unsigned char> b = bytes(rtc::encodeCdr(flag));
+    b.back() = 2;
+    EXPECT_FALSE(rtc::decodeCdr(rtc::CdrPayload(b.data(), b.size(), true), flag));
 }
 
 rtc::CdrPayload sample(unsigned char tag) {

@@ -79,8 +79,8 @@ bool sameSubareas(const SubareaList& a, const SubareaList& b) {
 // Builds both ways; describes the first difference, empty when there is none.
 std::string compare(const Walls& walls, Vec2 start) {
     std::ostringstream errA, outA, errB, outB;
-    const SpatialNetworkBuilder plain(walls, errA, outA, nullptr, false);
-    const SpatialNetworkBuilder indexed(walls, errB, outB, nullptr, true);
+    const SpatialNetworkBuilder plain(walls, errA, outA, nullptr, {}, false);
+    const SpatialNetworkBuilder indexed(walls, errB, outB, nullptr, {}, true);
     if (!sameGraph(plain.graph(), indexed.graph())) return "graph";
     if (!samePolygons(plain, indexed)) return "polygons";
     if (!sameSubareas(plain.subareasReachableFrom(start), indexed.subareasReachableFrom(start)))

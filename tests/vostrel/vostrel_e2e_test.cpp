@@ -14,6 +14,7 @@
 #include "LaserRangeSensorData.hh"
 #include "MRFC.hh"
 #include "OrvoGlobalPlanning.hh"
+#include "rtc/nv_util.hpp"
 #include "rtc/rtc.hpp"
 #include "tests/rtc/rtc_test_env.hpp"
 
@@ -60,25 +61,29 @@ Standalone<Port> standalone(Port* port, const std::string& owner) {
 // naming service.
 class Component {
 public:
-    explicit Component(int rate = 20, const std::string& extraConf = "") : dir_(rtctest::makeTempDir()) {
-        manager();
-        std::ofstream(dir_ + "/vostrel.conf")
-            << "conf.default.FieldDataFile: " << kSource << "/examples/office.txt\n"
-            << "conf.default.robot_init_x: 4.0\nconf.default.robot_init_y: 2.0\n"
-            << "conf.default.robot_init_heading: 0.0\nconf.default.simulate_skip: 1\n"
-            << extraConf;
-        std::ofstream(dir_ + "/rtc.conf")
-            << "corba.nameservers: " << ns_.address() << "\n"
-            << "corba.endpoints: 127.0.0.1:\n"
-            << "exec_cxt.periodic.rate: " << rate << "\n"
-            << "manager.components.preactivation: Vostrel0\n"
-            << "Simulato.Vostrel.config_file: " << dir_ << "/vostrel.conf\n"
-            << "vostrel.display.window: NO\n";
-        process_ = rtctest::Process(VOSTREL_EXE, {"-f", dir_ + "/rtc.conf"}, dir_ + "/console.txt");
-        comp_ = rtctest::resolveComponent(ns_, "Vostrel0");
-        EXPECT_TRUE(rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 20s))
-            << console();
-    }
+  explicit Component(int rate = 20, const std::string& extraConf = "",
+                     std::vector<std::string> extraArgs = {})
+      : dir_(rtctest::makeTempDir()) {
+      manager();
+      std::ofstream(dir_ + "/vostrel.conf")
+          << "conf.default.FieldDataFile: " << kSource << "/examples/office.txt\n"
+          << "conf.default.robot_init_x: 4.0\nconf.default.robot_init_y: 2.0\n"
+          << "conf.default.robot_init_heading: 0.0\nconf.default.simulate_skip: 1\n"
+          << extraConf;
+      std::ofstream(dir_ + "/rtc.conf")
+          << "corba.nameservers: " << ns_.address() << "\n"
+          << "corba.endpoints: 127.0.0.1:\n"
+          << "exec_cxt.periodic.rate: " << rate << "\n"
+          << "manager.components.preactivation: Vostrel0\n"
+          << "Simulato.Vostrel.config_file: " << dir_ << "/vostrel.conf\n"
+          << "vostrel.display.window: NO\n";
+      extraArgs.insert(extraArgs.begin(), {"-f", dir_ + "/rtc.conf"});
+      process_ = rtctest::Process(VOSTREL_EXE, extraArgs, dir_ + "/console.txt");
+      comp_ = rtctest::resolveComponent(ns_, "Vostrel0");
+      EXPECT_TRUE(
+          rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 20s))
+          << console();
+  }
     ~Component() {
         process_.stop();
         servicePorts_.clear();
@@ -291,6 +296,124 @@ TEST(VostrelComponent, ServicesAnswerMapsAndAreas) {
         }
     }
     EXPECT_GT(links, 0u);
+}
+
+// With a 1 MiB message limit in the component: the largest answer that fits is sent, one cell
+// more is refused with BAD_PARAM before anything is built (it used to fail on the wire).
+TEST(VostrelComponent, MapAnswersAreRefusedExactlyWhenTheyExceedTheMessageLimit) {
+    const CORBA::ULong limit = 1 << 20;
+    Component c(20, "conf.default.localmap_width: 1000\nconf.default.localmap_height: 1000\n",
+                {"-ORBgiopMaxMsgSize", std::to_string(limit)});
+    Services services(c);
+    // Reply header 12, time 8, map configuration 48, cell count 4.
+    const CORBA::ULong bytes = limit - 72;
+    const CORBA::ULong floats = (limit - 72) / 4;
+    for (auto [w, h] : {std::pair{bytes, 1u}, std::pair{1u, bytes}}) {
+        MRFC::TimedAbsoluteOGMapData_var fits = services.absolute->getAbsoluteOGMap(0, 0, w, h);
+        EXPECT_EQ(fits->cells.length(), bytes);
+    }
+    EXPECT_THROW(services.absolute->getAbsoluteOGMap(0, 0, bytes + 1, 1), CORBA::BAD_PARAM);
+    EXPECT_THROW(services.absolute->getAbsoluteOGMap(0, 0, 1 << 16, 1 << 16), CORBA::BAD_PARAM);
+    MRFC::TimedFloatAbsoluteOGMapData_var fits =
+        services.absolute->getFloatAbsoluteOGMap(0, 0, 2, floats / 2);
+    EXPECT_EQ(fits->cells.length(), floats);
+    EXPECT_THROW(services.absolute->getFloatAbsoluteOGMap(0, 0, floats + 1, 1), CORBA::BAD_PARAM);
+    EXPECT_THROW(services.absolute->getFloatAbsoluteOGMap(0, 0, 0xffffffffu, 0xffffffffu),
+                 CORBA::BAD_PARAM);
+
+    // The local map of 10^6 cells fits as bytes, not as floats; the component carries on.
+    MRFC::TimedRelativeOGMapData_var local = services.relative->getRelativeOGMap();
+    EXPECT_EQ(local->cells.length(), 1000000u);
+    EXPECT_THROW(services.relative->getFloatRelativeOGMap(), CORBA::BAD_PARAM);
+    MRFC::TimedAbsoluteOGMapData_var small = services.absolute->getAbsoluteOGMap(0, 0, 4, 4);
+    EXPECT_EQ(small->cells.length(), 16u);
+}
+
+// A hostile peer on the command port: a 44-byte sample whose id sequence claims 2^30 elements
+// used to reach omniORB's decoder and send the component to ERROR; a command of 1e308 and
+// -1e308 used to make the pose NaN for good.
+TEST(VostrelComponent, HostileCommandSamplesAreRefusedAndTheRobotCarriesOn) {
+    Component c;
+    RTC::PortService_var port = rtctest::findPort(c.comp(), "robotControlInfo");
+    RTC::ConnectorProfile prof;
+    ASSERT_EQ(rtctest::connectPorts({port.in()},
+                                    {{"dataport.dataflow_type", "push"},
+                                     {"dataport.interface_type", "corba_cdr"},
+                                     {"dataport.subscription_type", "flush"}},
+                                    prof),
+              RTC::RTC_OK);
+    CORBA::Object_var obj = rtc::findObject(prof.properties, "dataport.corba_cdr.inport_ref");
+    OpenRTM::InPortCdr_var sink = OpenRTM::InPortCdr::_narrow(obj.in());
+    ASSERT_FALSE(CORBA::is_nil(sink.in()));
+    auto put = [&](const rtc::CdrPayload& p) {
+        OpenRTM::CdrData data(static_cast<CORBA::ULong>(p.size()));
+        data.length(static_cast<CORBA::ULong>(p.size()));
+        std::copy(p.data(), p.data() + p.size(), data.get_buffer());
+        return sink->put(data);
+    };
+    auto command = [](double vx, double va) {
+        IIS::TimedVelocity2D v{};
+        v.data.vx = vx;
+        v.data.va = va;
+        return rtc::encodeCdr(v);
+    };
+
+    const rtc::CdrPayload valid = command(0.0, 0.0);
+    ASSERT_EQ(valid.size(), 44u);
+    std::vector<unsigned char> forged(valid.data(), valid.data() + valid.size());
+    forged[8] = 0, forged[9] = 0, forged[10] = 0, forged[11] = 0x40;  // id: 2^30 elements
+    std::vector<unsigned char> longer(valid.data(), valid.data() + valid.size());
+    longer.push_back(0);
+    for (const auto& bad : {forged, longer, std::vector<unsigned char>(valid.data(), valid.data() + 43)})
+        EXPECT_EQ(put(rtc::CdrPayload(bad.data(), bad.size(), true)), OpenRTM::PORT_ERROR);
+    EXPECT_EQ(put(command(1e308, -1e308)), OpenRTM::PORT_OK);
+    EXPECT_TRUE(rtctest::waitFor([&] { return c.console().find("Refused 1 velocity command") != std::string::npos; }, 5s))
+        << c.console();
+    EXPECT_EQ(put(command(0.3, 0.0)), OpenRTM::PORT_OK);
+
+    IIS::TimedPose2D state{};
+    auto stateIn = standalone(new RTC::InPort<IIS::TimedPose2D>("state", state), "Probe1");
+    c.connect("robot_state", stateIn->getPortRef());
+    ASSERT_TRUE(rtctest::waitFor([&] {
+        return nextSample(*stateIn, state, 1s) && state.data.position.x > 4.05;
+    }, 10s)) << state.data.position.x;
+    EXPECT_TRUE(std::isfinite(state.data.position.y) && std::isfinite(state.data.heading));
+    const std::string console = c.console();
+    EXPECT_NE(console.find("robotControlInfo: dropped 1 sample from"), std::string::npos) << console;
+    EXPECT_NE(console.find("that did not decode as IDL:IIS/TimedVelocity2D:1.0 (1 in all)"),
+              std::string::npos) << console;
+    RTC::ExecutionContextService_var ec = rtctest::ownedContext(c.comp());
+    EXPECT_EQ(ec->get_component_state(c.comp()), RTC::ACTIVE_STATE);
+}
+
+// 3 000 walls take far longer to network than the 0.5 s an activation may take. The requester
+// hears RTC_ERROR and the component must stay INACTIVE (it used to turn ACTIVE by itself once
+// the build was done) and be ready for the next activation at once.
+TEST(VostrelComponent, ActivationThatOverrunsItsTimeLimitLeavesTheComponentInactive) {
+    Component c;
+    const std::string field = c.dir() + "/many_walls.txt";
+    {
+        std::ofstream out(field);
+        out << "Walls {\n";
+        for (int i = 0; i < 60; ++i)
+            for (int j = 0; j < 50; ++j)
+                out << i * 2 << ", " << j * 2 << ", " << i * 2 + 1 << ", " << j * 2 << ";\n";
+        out << "}\nEntrance { 1, 0.0, 1.0, 0.0, 3.0, 6.0, 2.0; }\n";
+    }
+    RTC::ExecutionContextService_var ec = rtctest::ownedContext(c.comp());
+    ASSERT_EQ(ec->deactivate_component(c.comp()), RTC::RTC_OK);
+    c.setParameter("FieldDataFile", field);
+    EXPECT_EQ(ec->activate_component(c.comp()), RTC::RTC_ERROR);
+    ASSERT_TRUE(rtctest::waitFor(
+        [&] { return c.console().find("Activation abandoned") != std::string::npos; }, 10s))
+        << c.console();
+    std::this_thread::sleep_for(1s);
+    EXPECT_EQ(ec->get_component_state(c.comp()), RTC::INACTIVE_STATE);
+    EXPECT_EQ(ec->deactivate_component(c.comp()), RTC::PRECONDITION_NOT_MET);
+
+    c.setParameter("FieldDataFile", kSource + "/examples/office.txt");
+    ASSERT_EQ(ec->activate_component(c.comp()), RTC::RTC_OK);
+    EXPECT_EQ(ec->get_component_state(c.comp()), RTC::ACTIVE_STATE);
 }
 
 TEST(VostrelComponent, ConfigurationChangesAndReactivation) {
