@@ -3,11 +3,11 @@
 //
 //   vostrel-ctl [--ns HOST:PORT] ls
 //   vostrel-ctl cat host.host_cxt/Name0.rtc
-//   vostrel-ctl connect Name0.out Name1.in [subscription_type=new ...]
+//   vostrel-ctl connect Name0.out Name1.in [subscription_type=new ...] [--force]
 //   vostrel-ctl disconnect Name0.out Name1.in
 //   vostrel-ctl activate|deactivate|reset Name0
 //   vostrel-ctl conf get Name0 [SET]
-//   vostrel-ctl conf set Name0 KEY VALUE [--set SET]
+//   vostrel-ctl conf set Name0 KEY VALUE [--set SET] [--add] [--force]
 //   vostrel-ctl tick Name0 [N]            (a triggered execution context)
 //   vostrel-ctl attach Owner0 Participant0
 //
@@ -15,6 +15,7 @@
 // by its bare instance name, which is searched for in the whole tree. A port is the
 // component followed by ".port" (or ":port").
 
+#include "app/ctl_refusal.hpp"
 #include "rtc/idl/ExtTrigExecutionContextService.hh"
 #include "rtc/idl/OpenRTM.hh"
 #include "rtc/naming_manager.hpp"
@@ -203,7 +204,11 @@ RTC::ExecutionContext_ptr context0(RTC::RTObject_ptr comp) {
 }
 
 int cmdLs(Client& client) {
-    for (const auto& path : client.list()) {
+    const std::vector<std::string> paths = client.list();
+    if (paths.empty()) {
+        std::cout << "(the naming service holds no names)\n";
+    }
+    for (const auto& path : paths) {
         std::cout << path;
         if (path.size() > 4 && path.compare(path.size() - 4, 4, ".rtc") == 0) {
             try {
@@ -296,9 +301,17 @@ int cmdCat(Client& client, const std::string& what) {
 }
 
 int cmdConnect(Client& client, const std::string& a, const std::string& b,
-               const std::vector<std::string>& options, const std::string& name) {
+               const std::vector<std::string>& options, const std::string& name, bool force) {
     RTC::PortService_var pa = client.port(a);
     RTC::PortService_var pb = client.port(b);
+    if (!force) {
+        RTC::PortProfile_var profA = pa->get_port_profile();
+        RTC::PortProfile_var profB = pb->get_port_profile();
+        const std::string why = ctl::portMismatch(profA.in(), profB.in());
+        if (!why.empty()) {
+            throw Failure("not connected: " + why + " (--force connects them anyway)");
+        }
+    }
     std::map<std::string, std::string> props{{"dataport.dataflow_type", "push"},
                                              {"dataport.interface_type", "corba_cdr"},
                                              {"dataport.subscription_type", "flush"}};
@@ -378,9 +391,16 @@ int cmdDisconnect(Client& client, const std::string& a, const std::string& b) {
 int cmdState(Client& client, const std::string& target, const std::string& what) {
     RTC::RTObject_var comp = client.component(target);
     RTC::ExecutionContext_var ec = context0(comp.in());
+    const RTC::LifeCycleState before = ec->get_component_state(comp.in());
     RTC::ReturnCode_t rc = what == "activate"     ? ec->activate_component(comp.in())
                            : what == "deactivate" ? ec->deactivate_component(comp.in())
                                                   : ec->reset_component(comp.in());
+    if (rc == RTC::PRECONDITION_NOT_MET) {
+        std::cerr << "vostrel-ctl: cannot " << what << " " << target << ": "
+                  << ctl::transitionRefusal(what, stateName(before)) << " (" << codeName(rc)
+                  << ")\n";
+        return 1;
+    }
     std::cout << codeName(rc) << "\n";
     return rc == RTC::RTC_OK ? 0 : 1;
 }
@@ -407,9 +427,14 @@ int cmdTrigger(Client& client, const std::string& target, const std::string& oth
 int cmdConfGet(Client& client, const std::string& what, const std::string& setId) {
     RTC::RTObject_var comp = client.component(what);
     SDOPackage::Configuration_var conf = comp->get_configuration();
-    SDOPackage::ConfigurationSet_var set = setId.empty()
-                                               ? conf->get_active_configuration_set()
-                                               : conf->get_configuration_set(setId.c_str());
+    SDOPackage::ConfigurationSet_var set;
+    try {
+        set = setId.empty() ? conf->get_active_configuration_set()
+                            : conf->get_configuration_set(setId.c_str());
+    } catch (const CORBA::UserException&) {
+        throw Failure(what + " has no configuration set \"" + setId +
+                      "\"; its sets are: " + ctl::setNames(conf.in()));
+    }
     for (CORBA::ULong i = 0; i < set->configuration_data.length(); ++i) {
         std::cout << set->configuration_data[i].name << " = "
                   << anyText(set->configuration_data[i].value) << "\n";
@@ -418,12 +443,16 @@ int cmdConfGet(Client& client, const std::string& what, const std::string& setId
 }
 
 int cmdConfSet(Client& client, const std::string& what, const std::string& key,
-               const std::string& value, std::string setId) {
+               const std::string& value, std::string setId, bool add, bool force) {
     RTC::RTObject_var comp = client.component(what);
     SDOPackage::Configuration_var conf = comp->get_configuration();
     if (setId.empty()) {
         SDOPackage::ConfigurationSet_var active = conf->get_active_configuration_set();
         setId = static_cast<const char*>(active->id);
+    }
+    const std::string why = ctl::parameterRefusal(conf.in(), setId, key, value, add, force);
+    if (!why.empty()) {
+        throw Failure(what + ": " + why);
     }
     SDOPackage::ConfigurationSet set;
     set.id = setId.c_str();
@@ -461,6 +490,9 @@ int main(int argc, char** argv) {
     connect->add_option("port2", portB)->required();
     connect->add_option("options", options, "key=value connector options");
     connect->add_option("--name", connName, "connector name");
+    bool force = false;
+    connect->add_flag("--force", force,
+                      "connect even ports whose directions or data types do not match");
     auto* disconnect = app.add_subcommand("disconnect", "disconnect two ports");
     disconnect->add_option("port1", portA)->required();
     disconnect->add_option("port2", portB)->required();
@@ -485,6 +517,10 @@ int main(int argc, char** argv) {
     confSet->add_option("key", key)->required();
     confSet->add_option("value", value)->required();
     confSet->add_option("--set", setId, "configuration set (the active one by default)");
+    bool add = false;
+    confSet->add_flag("--add", add, "create a parameter that the component does not have");
+    confSet->add_flag("--force", force,
+                      "set a value outside the range the component publishes for it");
 
     int ticks = 1;
     std::string participant;
@@ -508,7 +544,7 @@ int main(int argc, char** argv) {
         } else if (cat->parsed()) {
             rc = cmdCat(client, target);
         } else if (connect->parsed()) {
-            rc = cmdConnect(client, portA, portB, options, connName);
+            rc = cmdConnect(client, portA, portB, options, connName, force);
         } else if (disconnect->parsed()) {
             rc = cmdDisconnect(client, portA, portB);
         } else if (confGet->parsed()) {
@@ -516,7 +552,7 @@ int main(int argc, char** argv) {
         } else if (tick->parsed() || attach->parsed()) {
             rc = cmdTrigger(client, target, participant, ticks);
         } else if (confSet->parsed()) {
-            rc = cmdConfSet(client, target, key, value, setId);
+            rc = cmdConfSet(client, target, key, value, setId, add, force);
         } else {
             for (auto* cmd : stateCmds) {
                 if (cmd->parsed()) {

@@ -19,6 +19,8 @@
 #include "app/run_recorder.hpp"
 #include "component/config_file.hpp"
 #include "component/configuration.hpp"
+#include "component/field_file.hpp"
+#include "component/parameter_constraints.hpp"
 #include "component/simulation_run.hpp"
 #include "display/debug_image_writer.hpp"
 #include "display/gif_writer.hpp"
@@ -26,6 +28,7 @@
 #include "environment/spatial_network_builder.hpp"
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
+#include "rtc/file_search.hpp"
 #include "web/run_view.hpp"
 
 namespace {
@@ -49,6 +52,7 @@ struct Options {
     bool check = false;
     bool noImages = false;
     bool quiet = false;
+    std::vector<std::string> fieldFolders;  // besides the working directory
     bool annotate = false;
     double trails = 0.0;
     std::string gifFile;
@@ -56,18 +60,25 @@ struct Options {
     std::string serve;
 };
 
-int check(const Configuration& config, std::uint32_t seed, bool images) {
+int check(const Options& o, const Configuration& config, std::uint32_t seed) {
     CRandom rng(seed);
-    const FieldData field(config.FieldDataFile, rng, std::cerr);
+    std::string path;
+    const FieldData field =
+        loadFieldFile(config.FieldDataFile, o.fieldFolders, rng, std::cerr, &path);
     // Activation builds the network from whatever the loader kept, errors or not.
     DebugImageWriter writer;
-    buildSpatialNetwork(field.environment(), std::cerr, std::cout, images ? &writer : nullptr);
-    return field.opened() && field.ok() ? 0 : 1;
+    buildSpatialNetwork(field.environment(), std::cerr, std::cout, o.noImages ? nullptr : &writer);
+    warnAboutSettings(config, field.environment(), std::cerr);
+    if (loadedCleanly(field)) return 0;
+    printStopPlace(path, field, std::cerr);
+    return 1;
 }
 
-// --config first, then every --set in order, then --field.
-bool configure(const Options& o, Configuration& config) {
+// --config first, then every --set in order, then --field. A FieldDataFile named by the
+// configuration file may lie next to it.
+bool configure(Options& o, Configuration& config) {
     if (!o.configFile.empty() && !readConfigFile(o.configFile, config, std::cerr)) return false;
+    const std::string named = config.FieldDataFile;
     for (const std::string& set : o.sets) {
         const auto eq = set.find('=');
         std::string error;
@@ -81,6 +92,8 @@ bool configure(const Options& o, Configuration& config) {
         }
     }
     if (!o.field.empty()) config.FieldDataFile = o.field;
+    if (!o.configFile.empty() && config.FieldDataFile == named)
+        o.fieldFolders.push_back(rtc::folderOf(o.configFile));
     return true;
 }
 
@@ -126,6 +139,7 @@ int run(const Options& o, const Configuration& config) {
     options.display = o.window || !o.framesDir.empty() || gif;
     options.window.show = o.window;
     options.window.frameDirectory = o.framesDir;
+    options.fieldFolders = o.fieldFolders;
     options.window.animation = gif.get();
     options.annotation = {o.annotate, o.trails};
     if (o.annotate && !options.display)
@@ -141,6 +155,11 @@ int run(const Options& o, const Configuration& config) {
         // The crowd's warm-up can fail like any step.
         std::cerr << "vostrel-sim: activation stopped: " << e.what() << "\n";
         return 2;
+    }
+    if (!sim.environmentLoaded()) {
+        std::cerr << "vostrel-sim: the environment file " << config.FieldDataFile
+                  << " did not load (see above); nothing was run\n";
+        return 1;
     }
     // Started after activation, whose network build would spoil the rate.
     const bool terminal = isatty(STDERR_FILENO) != 0;
@@ -202,8 +221,10 @@ int main(int argc, char** argv) {
     app.add_option("--set", o.sets, "Set a parameter, KEY=VALUE; repeatable; any of the 31 "
                                     "component parameters (e.g. --set simulate_skip=2)");
     app.add_option("--config", o.configFile,
-                   "Component configuration file with conf.default.KEY: VALUE lines; read "
-                   "before --set")
+                   "Component configuration file with conf.default.KEY: VALUE lines ('#' "
+                   "comments); unknown keys are errors; read before --set. A relative "
+                   "FieldDataFile in it is looked for next to it when not in the working "
+                   "directory")
         ->check(CLI::ExistingFile);
     app.add_option("--cycles", o.cycles, "Number of cycles to run")
         ->capture_default_str()
@@ -235,7 +256,9 @@ int main(int argc, char** argv) {
     app.add_flag("--window", o.window, "Show the live window when a display is reachable");
     app.add_flag("--check", o.check,
                  "Load the environment and build its spatial network as activation does, print "
-                 "what it prints, and exit: 0 when the file loaded without error, 1 otherwise");
+                 "what it prints, and exit: 0 when the file loaded without error, 1 when it "
+                 "could not be read, held nothing or had an error (then a FILE:LINE:COLUMN: "
+                 "line names the place)");
     app.add_flag("--no-images", o.noImages,
                  "Do not write the spatial network's debug images (Images/*.png)");
     app.add_flag("--quiet", o.quiet,
@@ -266,6 +289,6 @@ int main(int argc, char** argv) {
 
     Configuration config;
     if (!configure(o, config)) return 1;
-    if (o.check) return check(config, o.seed.value_or(calendarSeed()), !o.noImages);
+    if (o.check) return check(o, config, o.seed.value_or(calendarSeed()));
     return run(o, config);
 }

@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "component/parameter_constraints.hpp"
+
 namespace vostrel {
 
 namespace {
@@ -141,6 +143,15 @@ const std::vector<std::string>& componentProfile() {
         for (const Parameter& p : kParameters) {
             list.push_back(std::string("conf.__widget__.") + p.key);
             list.push_back("text");
+        }
+        // Tools check values against these before they set them.
+        for (const ParameterConstraint& c : parameterConstraints()) {
+            list.push_back(std::string("conf.__constraints__.") + c.key);
+            list.push_back(c.constraint);
+        }
+        for (const Parameter& p : kParameters) {
+            list.push_back(std::string("conf.__type__.") + p.key);
+            list.push_back(typeName(p.type));
         }
         list.push_back("");
         return list;

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <ostream>
 
+#include "component/field_file.hpp"
+#include "component/parameter_constraints.hpp"
 #include "display/debug_image_writer.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
@@ -47,7 +49,9 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
     err_ << kStartInitialization;
     stepCount_ = 0;
     {
-        const FieldData field(config.FieldDataFile, rng_, err_);
+        const FieldData field =
+            loadFieldFile(config.FieldDataFile, options_.fieldFolders, rng_, err_);
+        environmentLoaded_ = loadedCleanly(field);
         std::lock_guard lock(crowdLock_);
         crowd_.reset();
         environment_ = field.environment();
@@ -55,6 +59,7 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
         subareas_.clear();
     }
     buildNetwork(std::move(cancelled));
+    warnAboutSettings(config, environment_, err_);
 
     robot_.place(placementOf(config));
     sensor_ = RangeSensor(config.range_start_position, config.range_end_position,

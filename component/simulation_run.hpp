@@ -38,6 +38,7 @@ struct RunOptions {
     bool display = true;                   // draw the top view every cycle
     WindowOptions window;                  // show it on screen, write frames
     AnnotationOptions annotation;          // off: the plain picture
+    std::vector<std::string> fieldFolders;  // where else a relative FieldDataFile may lie
 };
 
 // The whole simulation of one component, free of any middleware: activation builds a run from
@@ -80,6 +81,11 @@ public:
     void setObserver(Observer observe) { observe_ = std::move(observe); }
 
     bool active() const { return crowd_ != nullptr; }
+    // Whether the last activation read its environment file whole and found something in it.
+    bool environmentLoaded() const { return environmentLoaded_; }
+    void setFieldFolders(std::vector<std::string> folders) {
+        options_.fieldFolders = std::move(folders);
+    }
     std::int32_t stepCount() const { return stepCount_; }
     const CycleOutputs& outputs() const { return outputs_; }
     const Environment& environment() const { return environment_; }
@@ -152,6 +158,7 @@ private:
     std::function<void(const CycleOutputs&)> publish_;
     Observer observe_;
     std::int32_t stepCount_ = 0;
+    bool environmentLoaded_ = false;
     TimeStamp cycleStamp_;
     CycleOutputs outputs_;
     std::vector<Vec2> personPositions_;    // scan input, reused

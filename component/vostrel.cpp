@@ -4,6 +4,7 @@
 #include <iostream>
 #include <vector>
 
+#include "component/field_file.hpp"
 #include "component/wire_records.hpp"
 
 namespace {
@@ -93,6 +94,8 @@ RTC::ReturnCode_t Vostrel::onInitialize() {
             case vostrel::ParameterType::Long: bind<std::int32_t>(*this, p, config_); break;
         }
     }
+    // A relative FieldDataFile may lie next to the configuration file that names it.
+    run_.setFieldFolders(vostrel::foldersOf(getProperties().getProperty("config_file")));
     return RTC::RTC_OK;
 }
 

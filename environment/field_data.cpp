@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
@@ -28,7 +29,8 @@ constexpr double kMaxId = 1000000.0;
 // Walks the token list once, section by section, storing records as they complete.
 class FieldData::Parser {
 public:
-    Parser(FieldData& d, std::vector<Token> tokens) : d_(d), tokens_(std::move(tokens)) {}
+    Parser(FieldData& d, std::vector<Token> tokens, Place end)
+        : d_(d), tokens_(std::move(tokens)), end_(end) {}
 
     bool run() {
         while (pos_ < tokens_.size()) {
@@ -71,6 +73,10 @@ private:
 
     bool fail(const std::string& message) {
         d_.err_ << message;
+        const Token* at = blame_ != nullptr          ? blame_
+                          : pos_ < tokens_.size() ? &tokens_[pos_]
+                                                  : nullptr;
+        d_.stoppedAt_ = at != nullptr ? Place{at->line, at->column} : end_;
         return false;
     }
 
@@ -113,6 +119,7 @@ private:
     bool numbersFrom(std::size_t from, std::size_t to = SIZE_MAX) {
         for (std::size_t i = from; i < record_.size() && i < to; ++i) {
             const Token& t = *record_[i];
+            blame_ = &t;
             if (t.kind != Token::Kind::Number || !std::isfinite(t.number))
                 return fail(std::string(kCouldNotCreate) + kIndent + t.text + kNotNumber);
         }
@@ -139,6 +146,15 @@ private:
 
     bool readSection(Section s) {
         if (!readRecord()) return false;
+        ++d_.records_;
+        // A record that does not fit its section is blamed on its first value.
+        blame_ = record_.front();
+        const bool stored = store(s);
+        blame_ = nullptr;
+        return stored;
+    }
+
+    bool store(Section s) {
         switch (s) {
             case Section::Walls: return walls();
             case Section::Entrance: return entrance();
@@ -266,16 +282,20 @@ private:
 
     FieldData& d_;
     std::vector<Token> tokens_;
+    Place end_;
     std::size_t pos_ = 0;
     std::size_t records_ = 0;
     std::vector<const Token*> record_;
+    const Token* blame_ = nullptr;
 };
 
 FieldData::FieldData(const std::string& fileName, CRandom& rng, std::ostream& err)
     : rng_(rng), err_(err) {
     err_ << kStart;
     std::ifstream in(fileName, std::ios::binary);
-    if (!in) {
+    std::error_code ec;
+    // A directory opens like a file here but reads as nothing.
+    if (!in || std::filesystem::is_directory(fileName, ec)) {
         err_ << "Error! File \"" << fileName << "\" could not open.\n";
         opened_ = false;
         load({});
@@ -316,20 +336,31 @@ void FieldData::load(std::string_view text) {
              << kMaxFileBytes << " bytes), the limit of an environment file.\n";
         return;
     }
+    Place end{1, 1};
+    for (char c : text) {
+        if (c == '\n') {
+            ++end.line;
+            end.column = 1;
+        } else if (c != '\r') {
+            ++end.column;
+        }
+    }
     try {
         std::vector<Token> tokens = tokenize(text, kMaxTokens);
         if (!tokens.empty() && tokens.back().kind == Token::Kind::TooMany) {
             err_ << kCouldNotCreate << kIndent << "More than " << kMaxTokens
                  << " values and separators: the limit of an environment file.\n";
+            stoppedAt_ = {tokens.back().line, tokens.back().column};
             return;
         }
-        Parser parser(*this, std::move(tokens));
+        Parser parser(*this, std::move(tokens), end);
         ok_ = parser.run();
     } catch (const std::bad_alloc&) {
         // What was stored so far stays, as after any other error.
         err_ << kCouldNotCreate << kIndent << "Out of memory.\n";
         ok_ = false;
     }
+    if (ok_ && records_ == 0) stoppedAt_ = end;
     if (!ok_) return;
     err_ << "\n"
          << " Walls              : " << environment_.walls.count() << "\n"

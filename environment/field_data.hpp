@@ -45,6 +45,16 @@ public:
     bool ok() const { return ok_; }
     // False when the file could not be opened.
     bool opened() const { return opened_; }
+    // True when no record of any section was read (an empty file, only comments).
+    bool readNothing() const { return records_ == 0; }
+
+    // A place in the file, counted from 1; line 0 when there is none.
+    struct Place {
+        int line = 0;
+        int column = 0;
+    };
+    // Where parsing stopped at an error, or the end of the text when it read nothing.
+    Place stoppedAt() const { return stoppedAt_; }
 
 private:
     FieldData(CRandom& rng, std::ostream& err) : rng_(rng), err_(err) {}
@@ -61,6 +71,8 @@ private:
     std::vector<AreaLinkRecord> links_;
     bool ok_ = false;
     bool opened_ = true;
+    std::size_t records_ = 0;
+    Place stoppedAt_;
 };
 
 }  // namespace vostrel

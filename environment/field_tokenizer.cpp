@@ -16,15 +16,20 @@ bool isPrintableWord(std::string_view w) {
     return true;
 }
 
-void emitWord(std::string& word, bool tooLong, std::vector<Token>& out) {
+struct Place {
+    int line = 1;
+    int column = 1;
+};
+
+void emitWord(std::string& word, bool tooLong, Place at, std::vector<Token>& out) {
     if (tooLong) {
-        out.push_back({Token::Kind::TooLong, word.substr(0, 32), 0.0});
+        out.push_back({Token::Kind::TooLong, word.substr(0, 32), 0.0, at.line, at.column});
     } else if (!word.empty()) {
         double value = 0.0;
         if (parseNumber(word, value))
-            out.push_back({Token::Kind::Number, word, value});
+            out.push_back({Token::Kind::Number, word, value, at.line, at.column});
         else if (isPrintableWord(word))
-            out.push_back({Token::Kind::Word, word, 0.0});
+            out.push_back({Token::Kind::Word, word, 0.0, at.line, at.column});
     }
     word.clear();
 }
@@ -52,10 +57,20 @@ std::vector<Token> tokenize(std::string_view text, std::size_t maxTokens) {
     std::vector<Token> out;
     std::string word;
     bool tooLong = false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    Place here;       // of text[i]
+    Place wordStart;  // of the word being collected
+    const auto next = [&](char c) {
+        if (c == '\n') {
+            ++here.line;
+            here.column = 1;
+        } else {
+            ++here.column;
+        }
+    };
+    for (std::size_t i = 0; i < text.size(); next(text[i]), ++i) {
         if (out.size() > maxTokens) {
             out.resize(maxTokens);
-            out.push_back({Token::Kind::TooMany, std::string(), 0.0});
+            out.push_back({Token::Kind::TooMany, std::string(), 0.0, here.line, here.column});
             return out;
         }
         char c = text[i];
@@ -64,22 +79,23 @@ std::vector<Token> tokenize(std::string_view text, std::size_t maxTokens) {
         if (word.empty() && !tooLong && static_cast<signed char>(c) <= 32) continue;
         switch (c) {
             case '#':
-                while (i < text.size() && text[i] != '\n') ++i;
+                while (i + 1 < text.size() && text[i] != '\n') next(text[i++]);
                 break;
             case '{': case '}': case ',': case ';':
-                emitWord(word, tooLong, out);
+                emitWord(word, tooLong, wordStart, out);
                 tooLong = false;
                 out.push_back({c == '{'   ? Token::Kind::OpenBrace
                                : c == '}' ? Token::Kind::CloseBrace
                                : c == ',' ? Token::Kind::Comma
                                           : Token::Kind::Semicolon,
-                               std::string(1, c), 0.0});
+                               std::string(1, c), 0.0, here.line, here.column});
                 break;
             case ' ': case '\t': case '\n':
-                emitWord(word, tooLong, out);
+                emitWord(word, tooLong, wordStart, out);
                 tooLong = false;
                 break;
             default:
+                if (word.empty() && !tooLong) wordStart = here;
                 if (word.size() < kMaxWordLength + 1) word.push_back(c);
                 if (word.size() > kMaxWordLength) tooLong = true;
         }

@@ -13,6 +13,9 @@ struct Token {
     Kind kind;
     std::string text;
     double number = 0.0;
+    // Where the token starts in the text, counted from 1 (columns in bytes).
+    int line = 0;
+    int column = 0;
 
     bool isValue() const { return kind == Kind::Number || kind == Kind::Word; }
 };

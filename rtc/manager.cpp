@@ -1,5 +1,7 @@
 #include "rtc/manager.hpp"
 
+#include "rtc/file_search.hpp"
+
 #include "rtc/naming_manager.hpp"
 #include "rtc/nv_util.hpp"
 #include "rtc/periodic_execution_context.hpp"
@@ -330,12 +332,17 @@ RTObject_impl* Manager::createComponent(const char* comp_args) {
         }
         std::string file = node->getProperty("config_file");
         if (!file.empty()) {
+            // Named relative to the working directory, or else to the rtc.conf naming it.
+            std::vector<std::string> tried;
+            const std::string found =
+                rtc::findFile(file, {rtc::folderOf(config_.getProperty("config_file"))}, tried);
             coil::Properties fromFile;
-            if (loadFile(file, fromFile)) {
+            if (!found.empty() && loadFile(found, fromFile)) {
                 props << fromFile;
-                loaded += (loaded.empty() ? "" : ",") + file;
+                loaded += (loaded.empty() ? "" : ",") + found;
             } else {
-                std::cerr << "component configuration file " << file << " not found" << std::endl;
+                std::cerr << "component configuration file " << file << " not found (looked at "
+                          << rtc::listOfPaths(tried) << ")" << std::endl;
             }
         }
         coil::Properties inline_ = *node;

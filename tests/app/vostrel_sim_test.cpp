@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <regex>
@@ -157,6 +158,64 @@ TEST(VostrelSim, MetricsArePrintedAndWrittenAsJson) {
 }  // namespace
 
 namespace {
+
+TEST(VostrelSim, AnEnvironmentThatDidNotLoadFailsBothTheRunAndTheCheck) {
+    const std::string broken = temp("broken_run.txt", "Walls {\n  0, 0, 1, 1;\n  2, 2 3, 3;\n}\n");
+    const std::string empty = temp("empty_run.txt", "# nothing but a comment\n");
+    const std::string dir = ::testing::TempDir() + "a_directory";
+    std::filesystem::create_directories(dir);
+    for (const std::string& file : {broken, empty, dir, ::testing::TempDir() + "no_such.txt"}) {
+        const Result run = runSim("--seed 1 --no-images --cycles 3 --field " + file);
+        EXPECT_EQ(run.code, 1) << file << "\n" << run.output;
+        EXPECT_EQ(run.output.find("[ STEP 1 ]"), std::string::npos) << file;
+        EXPECT_EQ(runSim("--check --no-images --field " + file).code, 1) << file;
+    }
+}
+
+TEST(VostrelSim, CheckNamesThePlaceWhereLoadingStoppedAfterTheLoadersMessage) {
+    const std::string broken =
+        temp("broken_place.txt", "Walls {\n  0, 0, 1, 1;\n  2, 2 3, 3;\n}\n");
+    Result r = runSim("--check --no-images --field " + broken);
+    const auto message = r.output.find(
+        "Error! Data could not create.\n"
+        "       Need ',' or ';' at number's back.\n");
+    const auto place = r.output.find(broken + ":3:8: ");
+    ASSERT_NE(message, std::string::npos) << r.output;
+    ASSERT_NE(place, std::string::npos) << r.output;
+    EXPECT_LT(message, place);
+
+    const std::string empty = temp("empty_place.txt", "\n\n");
+    r = runSim("--check --no-images --field " + empty);
+    EXPECT_NE(r.output.find(empty + ":3:1: "), std::string::npos) << r.output;
+}
+
+TEST(VostrelSim, SettingsOutsideTheirRangeAreWarnedAboutAndStillUsed) {
+    const Result r = runSim(
+        "--seed 1 --cycles 1 --set range_data_num=0 --set simulate_skip=7 "
+        "--output " +
+        ::testing::TempDir() + "warned.jsonl" + kOffice);
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find("Warning: range_data_num 0 is outside x>=1"), std::string::npos);
+    EXPECT_NE(r.output.find("Warning: simulate_skip 7 is outside (0,1,2)"), std::string::npos);
+    EXPECT_NE(read(::testing::TempDir() + "warned.jsonl").find("\"distance\":[]"),
+              std::string::npos);
+}
+
+TEST(VostrelSim, AConfigFileFindsItsEnvironmentNextToItself) {
+    const std::string dir = ::testing::TempDir() + "conf_dir/";
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(kSource + "/examples/office.txt", dir + "refuse_office.txt",
+                               std::filesystem::copy_options::overwrite_existing);
+    temp("conf_dir/office.conf", "conf.default.FieldDataFile: refuse_office.txt   # next to me\n");
+    const Result r = runSim("--seed 1 --cycles 1 --no-images --config " + dir + "office.conf");
+    EXPECT_EQ(r.code, 0) << r.output;
+    EXPECT_NE(r.output.find(" Walls              : "), std::string::npos);
+    // Named on the command line instead, it is looked for in the working directory only.
+    const Result elsewhere = runSim("--seed 1 --cycles 1 --no-images --config " + dir +
+                                    "office.conf --field ./refuse_office.txt");
+    EXPECT_EQ(elsewhere.code, 1);
+    EXPECT_NE(elsewhere.output.find("The environment file was looked for at "), std::string::npos);
+}
 
 // Width and height from a PNG file's header.
 std::pair<int, int> pngSize(const std::string& path) {

@@ -52,3 +52,42 @@ TEST(ConfigFile, MissingFileAndUnknownKey) {
 
 }  // namespace
 }  // namespace vostrel
+
+namespace vostrel {
+namespace {
+
+TEST(ConfigFile, TrailingCommentsAreDroppedButAHashInsideAValueStays) {
+    const std::string path = writeTemp(
+        "conf.default.robot_init_x: 7.25   # where the corridor starts\n"
+        "conf.default.FieldDataFile: room#2.txt\t# the second room\n");
+    Configuration c;
+    std::ostringstream err;
+    ASSERT_TRUE(readConfigFile(path, c, err)) << err.str();
+    EXPECT_EQ(c.robot_init_x, 7.25);
+    EXPECT_EQ(c.FieldDataFile, "room#2.txt");
+    std::remove(path.c_str());
+}
+
+TEST(ConfigFile, EveryUnknownKeyIsNamedWithItsLineAndNothingIsApplied) {
+    const std::string path = writeTemp(
+        "conf.default.robot_init_x: 7.25\n"
+        "robot_init_y: 2\n"                        // the prefix forgotten
+        "conf.default.robot_sped: 1\n"             // a typo
+        "conf.fast.range_data_num: 3\n"            // another set: fine
+        "conf.__constraints__.robot_tread: x>0\n"  // for tools: fine
+        "exec_cxt.periodic.rate: 10\n"             // the runtime's: fine
+        "port.inport.robotControlInfo.buffer.length: 4\n"
+        "vostrel.display.window: NO\n");  // belongs in rtc.conf
+    Configuration c;
+    std::ostringstream err;
+    EXPECT_FALSE(readConfigFile(path, c, err));
+    EXPECT_EQ(err.str(),
+              path + ":2: unknown key \"robot_init_y\" (write conf.default.robot_init_y)\n" + path +
+                  ":3: unknown parameter \"robot_sped\"\n" + path +
+                  ":8: unknown key \"vostrel.display.window\"\n");
+    EXPECT_EQ(c.robot_init_x, 3.5);
+    std::remove(path.c_str());
+}
+
+}  // namespace
+}  // namespace vostrel

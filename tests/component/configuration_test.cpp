@@ -3,6 +3,7 @@
 #include <set>
 
 #include "component/configuration.hpp"
+#include "component/parameter_constraints.hpp"
 
 namespace vostrel {
 namespace {
@@ -42,7 +43,8 @@ TEST(Configuration, TypeCheckedConversionNamesTheKey) {
 
 TEST(Configuration, ProfileIsFlatDefaultsThenWidgetsClosedByEmptyKey) {
     const auto& p = componentProfile();
-    ASSERT_EQ(p.size(), 2 * (11 + 2 * kParameterCount) + 1);
+    const std::size_t constraints = parameterConstraints().size();
+    ASSERT_EQ(p.size(), 2 * (11 + 3 * kParameterCount + constraints) + 1);
     EXPECT_EQ(p[0], "implementation_id");
     EXPECT_EQ(p[1], "Vostrel");
     EXPECT_EQ(p[10], "category");
@@ -51,6 +53,14 @@ TEST(Configuration, ProfileIsFlatDefaultsThenWidgetsClosedByEmptyKey) {
     EXPECT_EQ(p[23], "Field.txt");
     EXPECT_EQ(p[22 + 2 * kParameterCount], "conf.__widget__.FieldDataFile");
     EXPECT_EQ(p[23 + 2 * kParameterCount], "text");
+    // The value ranges tools check against follow the widgets.
+    EXPECT_EQ(p[22 + 4 * kParameterCount], "conf.__constraints__.robot_tread");
+    EXPECT_EQ(p[23 + 4 * kParameterCount], "x>0");
+    // And the type of each parameter.
+    const std::size_t types = 22 + 4 * kParameterCount + 2 * constraints;
+    EXPECT_EQ(p[types], "conf.__type__.FieldDataFile");
+    EXPECT_EQ(p[types + 1], "string");
+    EXPECT_EQ(p[types + 2 * 22 + 1], "int");  // range_data_num
     EXPECT_EQ(p.back(), "");
 }
 

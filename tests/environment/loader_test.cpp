@@ -191,3 +191,50 @@ TEST(LoaderLimits, RecordsBeyondTheLimitAreRefusedAndEarlierOnesKept) {
 }
 }  // namespace
 }  // namespace vostrel
+
+namespace vostrel {
+namespace {
+
+std::pair<int, int> stop(std::string_view text) {
+    const FieldData::Place at = load(text).data.stoppedAt();
+    return {at.line, at.column};
+}
+
+TEST(LoaderPlace, ErrorsAreBlamedOnTheTokenOrRecordAtFault) {
+    using P = std::pair<int, int>;
+    // A stray word between sections: the word itself.
+    EXPECT_EQ(stop("Walls 0, 0, 1, 1;\n  Wall 1, 2, 3, 4;\n"), P(2, 3));
+    // A record with the wrong count: its first value; comments and CR LF do not shift columns.
+    EXPECT_EQ(stop("# walls\r\nWalls {\r\n  0, 0, 1, 1;\r\n\t5, 6, 7;\r\n}\r\n"), P(4, 2));
+    // A word where a number must be: that word.
+    EXPECT_EQ(stop("Walls { 0, 0, one, 1; }\n"), P(1, 15));
+    // A missing separator: the token found instead.
+    EXPECT_EQ(stop("Walls 1, 2 3, 4;\n"), P(1, 12));
+    // Running out of text inside a block: the end of the text.
+    EXPECT_EQ(stop("Walls {\n 0, 0, 1, 1;\n"), P(3, 1));
+    // A clean file stops nowhere.
+    EXPECT_EQ(stop("Walls 1, 2, 3, 4;\n"), P(0, 0));
+}
+
+TEST(LoaderPlace, NothingReadIsToldApartFromAnEmptySection) {
+    for (const char* empty : {"", "# only a comment\n", "\n\n   \n"}) {
+        const Loaded l = load(empty);
+        EXPECT_TRUE(l.data.ok()) << empty;
+        EXPECT_TRUE(l.data.readNothing()) << empty;
+    }
+    EXPECT_EQ(load("\n\n  ").data.stoppedAt().line, 3);
+    EXPECT_FALSE(load("FirstActions 0;\n").data.readNothing());
+}
+
+TEST(LoaderPlace, ADirectoryCannotBeOpened) {
+    CRandom rng(1);
+    std::ostringstream err;
+    const FieldData d(::testing::TempDir(), rng, err);
+    EXPECT_FALSE(d.opened());
+    EXPECT_NE(err.str().find("Error! File \"" + ::testing::TempDir() + "\" could not open.\n"),
+              std::string::npos)
+        << err.str();
+}
+
+}  // namespace
+}  // namespace vostrel

@@ -268,6 +268,8 @@ const char* const kProfile[] = {
     "text",
     "conf.__widget__.gain",
     "text",
+    "conf.__constraints__.gain",
+    "0<=x<=10",
     "",
 };
 

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <mutex>
@@ -295,6 +296,17 @@ RTC::ReturnCode_t connectPorts(const std::vector<RTC::PortService_ptr>& ports,
     RTC::ReturnCode_t rc = ports[0]->connect(prof);
     out = prof;
     return rc;
+}
+
+std::pair<int, std::string> runCommand(const std::string& command) {
+    FILE* pipe = ::popen((command + " 2>&1").c_str(), "r");
+    std::string out;
+    char buf[4096];
+    while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) {
+        out.append(buf, n);
+    }
+    const int status = ::pclose(pipe);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
 }
 
 }  // namespace rtctest

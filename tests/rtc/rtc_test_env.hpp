@@ -12,6 +12,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace rtctest {
@@ -68,6 +69,9 @@ Process startPeerAt(const std::string& nsAddress, const std::string& instance,
 // The same with ns's address, or an address where nothing listens when ns is null.
 Process startPeer(const NameServer* ns, const std::string& instance,
                   const std::vector<std::string>& extraOptions, const std::string& logDir);
+
+// Runs a shell command; its exit code and its standard output and error together.
+std::pair<int, std::string> runCommand(const std::string& command);
 
 RTC::RTObject_ptr resolveComponent(NameServer& ns, const std::string& instance,
                                    std::chrono::milliseconds timeout = std::chrono::seconds(10));

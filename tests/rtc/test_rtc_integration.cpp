@@ -171,12 +171,15 @@ TEST_F(RtcIntegration, ComponentIsFoundNarrowedAndProfiledAsToolsReadIt) {
     for (CORBA::ULong i = 0; i < sets->length(); ++i) {
         ids.insert(static_cast<const char*>(sets[i].id));
     }
-    EXPECT_EQ(ids, (std::set<std::string>{"default", "__widget__"}));
+    EXPECT_EQ(ids, (std::set<std::string>{"default", "__widget__", "__constraints__"}));
     SDOPackage::ConfigurationSet_var active = conf->get_active_configuration_set();
     EXPECT_STREQ(active->id, "default");
     EXPECT_EQ(stringProperty(active->configuration_data, "mode"), "idle");
     EXPECT_EQ(stringProperty(active->configuration_data, "seq_len"), "3");
     EXPECT_THROW(conf->activate_configuration_set("__widget__"), SDOPackage::InvalidParameter);
+    // The constraints describe the parameters; they are no set to run with.
+    EXPECT_THROW(conf->activate_configuration_set("__constraints__"), SDOPackage::InvalidParameter);
+    EXPECT_EQ(stringProperty(active->configuration_data, "__constraints__.gain"), "<absent>");
 }
 
 class DataFlow : public RtcIntegration, public ::testing::WithParamInterface<bool> {};
@@ -484,15 +487,64 @@ TEST_F(RtcIntegration, SigtermLeavesTheNamingServiceAndPeersClean) {
 namespace {
 
 std::pair<int, std::string> ctl(const std::string& ns, const std::string& args) {
-    std::string cmd = std::string(VOSTREL_CTL) + " --ns " + ns + " " + args + " 2>&1";
-    FILE* pipe = ::popen(cmd.c_str(), "r");
-    std::string out;
-    char buf[4096];
-    while (std::size_t n = std::fread(buf, 1, sizeof buf, pipe)) {
-        out.append(buf, n);
-    }
-    int status = ::pclose(pipe);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+    return rtctest::runCommand(std::string(VOSTREL_CTL) + " --ns " + ns + " " + args);
+}
+
+TEST_F(RtcIntegration, CtlRefusesWhatCannotWorkAndSaysWhy) {
+    const std::string ns = this->ns().address();
+    EXPECT_EQ(ctl(ns, "ls"),
+              std::make_pair(0, std::string("(the naming service holds no names)\n")));
+    RTC::RTObject_var tx = start("Ref0", {"-o", "test.RtcTestPeer.conf.default.mode:send"});
+    RTC::RTObject_var rx = start("Ref1", {"-o", "test.RtcTestPeer.conf.default.mode:recv"});
+    RTC::PortService_var out = rtctest::findPort(tx.in(), "out");
+
+    // Ports: direction and data type, unless forced.
+    auto [typeRc, types] = ctl(ns, "connect Ref0.seqout Ref1.in");
+    EXPECT_EQ(typeRc, 1);
+    EXPECT_NE(types.find("Ref0.seqout carries IDL:RTC/TimedDoubleSeq:1.0 but Ref1.in carries "
+                         "IDL:RTC/TimedLong:1.0 (--force connects them anyway)"),
+              std::string::npos)
+        << types;
+    auto [outRc, outs] = ctl(ns, "connect Ref0.out Ref1.out");
+    EXPECT_EQ(outRc, 1);
+    EXPECT_NE(outs.find("Ref0.out and Ref1.out are both DataOutPorts"), std::string::npos) << outs;
+    RTC::ConnectorProfileList_var none = out->get_connector_profiles();
+    EXPECT_EQ(none->length(), 0u);
+    EXPECT_EQ(ctl(ns, "connect Ref0.out Ref1.in").first, 0);
+    EXPECT_EQ(ctl(ns, "connect --force Ref0.seqout Ref1.in").first, 0);
+
+    // States: what the state is and what the operation needs.
+    EXPECT_EQ(ctl(ns, "deactivate Ref1"),
+              std::make_pair(1, std::string("vostrel-ctl: cannot deactivate Ref1: it is INACTIVE, "
+                                            "and deactivate needs it ACTIVE "
+                                            "(PRECONDITION_NOT_MET)\n")));
+    auto [resetRc, reset] = ctl(ns, "reset Ref1");
+    EXPECT_EQ(resetRc, 1);
+    EXPECT_NE(reset.find("it is INACTIVE, and reset needs it ERROR"), std::string::npos) << reset;
+
+    // Configuration: unknown keys, published ranges, unknown sets.
+    auto [keyRc, key] = ctl(ns, "conf set Ref1 gian 2");
+    EXPECT_EQ(keyRc, 1);
+    EXPECT_NE(key.find("no parameter \"gian\" (--add creates it)"), std::string::npos) << key;
+    EXPECT_NE(key.find("gain"), std::string::npos) << key;
+    auto [rangeRc, range] = ctl(ns, "conf set Ref1 gain 11");
+    EXPECT_EQ(rangeRc, 1);
+    EXPECT_NE(range.find("11 is outside 0<=x<=10"), std::string::npos) << range;
+    auto [textRc, text] = ctl(ns, "conf set Ref1 gain high");
+    EXPECT_EQ(textRc, 1);
+    EXPECT_NE(text.find("\"high\" is not a number"), std::string::npos) << text;
+    EXPECT_EQ(ctl(ns, "conf set Ref1 gain 10").first, 0);
+    EXPECT_EQ(ctl(ns, "conf set --add Ref1 note hello").first, 0);
+    EXPECT_NE(ctl(ns, "conf get Ref1").second.find("note = hello\n"), std::string::npos);
+    EXPECT_EQ(ctl(ns, "conf set --force Ref1 gain 12").first, 0);
+    auto [hiddenRc, hidden] = ctl(ns, "conf set Ref1 gain 1 --set __constraints__");
+    EXPECT_EQ(hiddenRc, 1);
+    EXPECT_NE(hidden.find("cannot be activated"), std::string::npos) << hidden;
+    auto [setRc, set] = ctl(ns, "conf get Ref1 fast");
+    EXPECT_EQ(setRc, 1);
+    EXPECT_NE(set.find("Ref1 has no configuration set \"fast\"; its sets are: "), std::string::npos)
+        << set;
+    EXPECT_NE(set.find("default"), std::string::npos) << set;
 }
 
 TEST_F(RtcIntegration, CtlListsConnectsActivatesAndConfigures) {
@@ -511,7 +563,10 @@ TEST_F(RtcIntegration, CtlListsConnectsActivatesAndConfigures) {
     EXPECT_EQ(connected.size(), 37u) << connected;
     EXPECT_EQ(ctl(ns, "activate Ctl1").second, "RTC_OK\n");
     EXPECT_EQ(ctl(ns, "activate " + host + ".host_cxt/Ctl0.rtc").second, "RTC_OK\n");
-    EXPECT_EQ(ctl(ns, "activate Ctl0").second, "PRECONDITION_NOT_MET\n");
+    EXPECT_EQ(
+        ctl(ns, "activate Ctl0"),
+        std::make_pair(1, std::string("vostrel-ctl: cannot activate Ctl0: it is ACTIVE, and "
+                                      "activate needs it INACTIVE (PRECONDITION_NOT_MET)\n")));
     RtcTest::Probe_var probe = rtctest::probeOf(rx.in());
     ASSERT_TRUE(rtctest::waitFor([&] { return probe->received() > 2; }, 10s));
 

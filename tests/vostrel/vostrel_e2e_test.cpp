@@ -504,3 +504,60 @@ TEST(VostrelComponent, ServicesUnderLoadWhileCycling) {
 }
 
 }  // namespace
+
+namespace {
+
+std::pair<int, std::string> ctl(const std::string& ns, const std::string& args) {
+    return rtctest::runCommand(std::string(VOSTREL_CTL) + " --ns " + ns + " " + args);
+}
+
+// Started from another directory, the process finds its configuration next to its rtc.conf
+// and the environment next to the configuration; tools read the published value ranges.
+TEST(VostrelComponent, RelativeFilesAreFoundNextToTheFileThatNamesThem) {
+    const std::string dir = rtctest::makeTempDir();
+    std::filesystem::copy_file(kSource + "/examples/office.txt", dir + "/floor.txt");
+    std::ofstream(dir + "/vostrel.conf") << "conf.default.FieldDataFile: floor.txt\n";
+    rtctest::NameServer ns;
+    std::ofstream(dir + "/rtc.conf") << "corba.nameservers: " << ns.address() << "\n"
+                                     << "corba.endpoints: 127.0.0.1:\n"
+                                     << "naming.formats: %n.rtc\n"
+                                     << "exec_cxt.periodic.rate: 20\n"
+                                     << "manager.components.preactivation: Vostrel0\n"
+                                     << "Simulato.Vostrel.config_file: vostrel.conf\n"
+                                     << "vostrel.display.window: NO\n";
+    ASSERT_NE(std::filesystem::current_path(), std::filesystem::path(dir));
+    rtctest::Process process(VOSTREL_EXE, {"-f", dir + "/rtc.conf"}, dir + "/console.txt");
+    const auto console = [&] { return readFile(dir + "/console.txt"); };
+    ASSERT_TRUE(
+        rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 20s))
+        << console();
+    EXPECT_NE(console().find(" Walls              : 12\n"), std::string::npos) << console();
+    EXPECT_EQ(console().find("could not open"), std::string::npos) << console();
+
+    const std::string address = ns.address();
+    auto [getRc, constraints] = ctl(address, "conf get Vostrel0 __constraints__");
+    EXPECT_EQ(getRc, 0) << constraints;
+    EXPECT_NE(constraints.find("range_data_num = x>=1\n"), std::string::npos) << constraints;
+    auto [setRc, refused] = ctl(address, "conf set Vostrel0 range_data_num 0");
+    EXPECT_EQ(setRc, 1);
+    EXPECT_NE(refused.find("0 is outside x>=1"), std::string::npos) << refused;
+    auto [typeRc, typed] = ctl(address, "conf set Vostrel0 range_data_num 4.5");
+    EXPECT_EQ(typeRc, 1);
+    EXPECT_NE(typed.find("\"4.5\" is not a value of type int"), std::string::npos) << typed;
+
+    // A file that is nowhere: the paths looked at are named.
+    EXPECT_EQ(ctl(address, "conf set Vostrel0 FieldDataFile gone.txt").first, 0);
+    EXPECT_EQ(ctl(address, "deactivate Vostrel0").first, 0);
+    EXPECT_EQ(ctl(address, "activate Vostrel0").first, 0);
+    const std::string expected = "The environment file was looked for at " +
+                                 (std::filesystem::current_path() / "gone.txt").string() + " and " +
+                                 dir + "/gone.txt.\n";
+    EXPECT_TRUE(
+        rtctest::waitFor([&] { return console().find(expected) != std::string::npos; }, 10s))
+        << console();
+    process.stop();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+}
+
+}  // namespace
