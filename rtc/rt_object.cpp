@@ -8,6 +8,7 @@
 #include "rtc/port_base.hpp"
 #include "rtc/sdo_configuration.hpp"
 
+#include <cstdlib>
 #include <iostream>
 
 namespace RTC {
@@ -143,6 +144,12 @@ bool RTObject_impl::addInPort(const char* /*name*/, InPortBase& port) {
 }
 
 bool RTObject_impl::addOutPort(const char* /*name*/, OutPortBase& port) {
+    // A write may wait for flush subscribers for half a period of the component's rate.
+    double rate =
+        std::strtod(getProperties().getProperty("exec_cxt.periodic.rate").c_str(), nullptr);
+    if (rate > 0) {
+        port.setWriteBudget(std::chrono::nanoseconds(static_cast<std::int64_t>(0.5e9 / rate)));
+    }
     return attachPort(port, "port.outport");
 }
 
