@@ -122,9 +122,6 @@ std::uint64_t ConnectorSender::enqueue(const CdrPayload& payload, Result& result
         result = Result::Lost;
         return 0;
     }
-    if (queue_.empty() && !busy_) {
-        behind_ = false;
-    }
     if (queue_.size() >= options_.length) {
         if (!options_.overwrite) {
             result = Result::Full;
@@ -148,7 +145,10 @@ ConnectorSender::Result ConnectorSender::waitDelivered(
     }
     std::unique_lock<std::mutex> lock(mutex_);
     if (behind_) {
-        return Result::Late;
+        if (doneTicket_ + 1 < ticket) {
+            return Result::Late;  // earlier samples still wait: do not wait behind them
+        }
+        behind_ = false;  // caught up
     }
     bool settled = delivered_.wait_until(
         lock, deadline, [&] { return doneTicket_ >= ticket || gone_ || stopping_; });

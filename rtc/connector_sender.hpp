@@ -84,7 +84,7 @@ class ConnectorSender {
     Result lastResult_ = Result::Ok;
     std::uint64_t skipCounter_ = 0;
     bool busy_ = false;    // a call is in progress
-    bool behind_ = false;  // a flush writer stopped waiting; do not wait again until caught up
+    bool behind_ = false;  // a flush writer stopped waiting; not again until caught up
     bool stopping_ = false;
     bool gone_ = false;
     std::thread thread_;

@@ -158,8 +158,7 @@ void NamingManager::warnIfTaken(Server& server, const CosNaming::Name& name,
                                 const std::string& path, CORBA::Object_ptr obj) {
     try {
         CORBA::Object_var current = resolveOrNil(server.root.in(), name);
-        if (!CORBA::is_nil(current.in()) && !current->_is_equivalent(obj) &&
-            isLive(current.in())) {
+        if (!CORBA::is_nil(current.in()) && !current->_is_equivalent(obj) && isLive(current.in())) {
             log_ << "warning: " << path << " in the naming service at " << server.address
                  << " named another running object; it now names this one" << std::endl;
         }

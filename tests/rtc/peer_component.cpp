@@ -1,6 +1,7 @@
 // A component built on the runtime for the integration tests and the benchmark. Its mode
 // parameter makes it a sender ("send": a counter on out/seqout every cycle; "fixed": the
-// reference samples), a receiver ("recv"; "pull": reads in once a cycle) or idle; a probe service reports what happened.
+// reference samples), a receiver ("recv"; "pull": reads in once a cycle) or idle; a probe service
+// reports what happened.
 
 #include "rtc/rtc.hpp"
 #include "tests/rtc/idl/RtcTest.hh"
