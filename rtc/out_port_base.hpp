@@ -46,8 +46,9 @@ class OutPortBase : public PortBase {
 
     mutable std::mutex mutex_;  // guards connectors_
     std::vector<std::shared_ptr<Connector>> connectors_;
-    // Half a period at the default rate until the owner sets it from its own.
-    std::atomic<std::int64_t> writeBudget_{500'000};
+    // A port outside any component waits until the sample is taken or the peer is lost;
+    // a component sets half its period.
+    std::atomic<std::int64_t> writeBudget_{std::chrono::nanoseconds(std::chrono::hours(1)).count()};
 };
 
 }  // namespace RTC
