@@ -10,7 +10,7 @@ cmake --build build-tsan -j2
 cd build-tsan
 # Peer processes inherit the options: a race in any of them ends it with exit code 66,
 # which fails the test that started it.
-export TSAN_OPTIONS="${TSAN_OPTIONS:-} halt_on_error=1 second_deadlock_stack=1"
+export TSAN_OPTIONS="${TSAN_OPTIONS:-} halt_on_error=1 second_deadlock_stack=1 suppressions=$PWD/../scripts/tsan.supp"
 # OpenCV's own thread pool synchronises inside the uninstrumented library, which the
 # sanitizer cannot see; its loops run in the calling thread instead.
 export OPENCV_FOR_THREADS_NUM=1
