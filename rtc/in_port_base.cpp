@@ -88,7 +88,7 @@ InPortBase::InPortBase(const char* name, const std::string& dataType)
     addProperty("port.port_type", "DataInPort");
     addProperty("dataport.data_type", dataType);
     addProperty("dataport.subscription_type", "Any");
-    addProperty("dataport.dataflow_type", "push");
+    addProperty("dataport.dataflow_type", "push,pull");
     addProperty("dataport.interface_type", "corba_cdr");
 }
 
@@ -106,11 +106,21 @@ void InPortBase::completeRequest(ConnectorProfile& profile) {
     }
 }
 
+namespace {
+std::string flowOf(const coil::Properties& props) {
+    return rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push")));
+}
+}  // namespace
+
 ReturnCode_t InPortBase::publishInterfaces(ConnectorProfile& profile) {
     coil::Properties props = rtc::toProperties(profile.properties);
-    if (rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push"))) != "push" ||
+    std::string flow = flowOf(props);
+    if ((flow != "push" && flow != "pull") ||
         rtc::toLower(rtc::trim(props.getProperty("dataport.interface_type"))) != "corba_cdr") {
         return BAD_PARAMETER;
+    }
+    if (flow == "pull") {
+        return RTC_OK;  // the out-port publishes its object; we take it in subscribe
     }
     std::string id = static_cast<const char*>(profile.connector_id);
     releaseSink(id);
@@ -147,6 +157,28 @@ ReturnCode_t InPortBase::subscribeInterfaces(const ConnectorProfile& profile) {
     if (const coil::Properties* buffer = props.findNode("dataport.inport.buffer")) {
         buffer_->configure(*buffer);
     }
+    if (flowOf(props) == "pull") {
+        CORBA::Object_var obj;
+        auto ior = rtc::findString(profile.properties, "dataport.corba_cdr.outport_ior");
+        OpenRTM::OutPortCdr_var source;
+        try {
+            if (ior && !ior->empty()) {
+                CORBA::ORB_var orb = Manager::instance().getORB();
+                obj = orb->string_to_object(ior->c_str());
+            } else {
+                obj = rtc::findObject(profile.properties, "dataport.corba_cdr.outport_ref");
+            }
+            source = OpenRTM::OutPortCdr::_narrow(obj.in());
+        } catch (const CORBA::Exception&) {
+            return BAD_PARAMETER;
+        }
+        if (CORBA::is_nil(source.in())) {
+            return BAD_PARAMETER;
+        }
+        std::lock_guard<std::mutex> lock(sinksMutex_);
+        pulls_[static_cast<const char*>(profile.connector_id)] = PullEntry{source._retn(), *little};
+        return RTC_OK;
+    }
     std::lock_guard<std::mutex> lock(sinksMutex_);
     auto it = sinks_.find(static_cast<const char*>(profile.connector_id));
     if (it != sinks_.end()) {
@@ -163,6 +195,7 @@ void InPortBase::releaseSink(const std::string& id) {
     PortableServer::ObjectId_var oid;
     {
         std::lock_guard<std::mutex> lock(sinksMutex_);
+        pulls_.erase(id);
         auto it = sinks_.find(id);
         if (it == sinks_.end()) {
             return;
@@ -174,6 +207,39 @@ void InPortBase::releaseSink(const std::string& id) {
         PortableServer::POA_var poa = Manager::instance().getPOA();
         poa->deactivate_object(oid.in());
     } catch (const CORBA::Exception&) {
+    }
+}
+
+std::optional<rtc::CdrPayload> InPortBase::readPayload() {
+    pullAll();
+    auto payload = buffer_->read();
+    if (payload) {
+        lastOrigin_ = payload->origin();
+    }
+    return payload;
+}
+
+void InPortBase::pullAll() {
+    std::vector<std::pair<std::string, PullEntry>> sources;
+    {
+        std::lock_guard<std::mutex> lock(sinksMutex_);
+        for (const auto& [id, entry] : pulls_) {
+            sources.emplace_back(id, entry);
+        }
+    }
+    // The calls happen in the reader's thread, without a lock: that is what pull means.
+    for (auto& [id, entry] : sources) {
+        OpenRTM::CdrData_var data;
+        try {
+            if (entry.source->get(data.out()) == OpenRTM::PORT_OK) {
+                buffer_->put(rtc::CdrPayload(data->get_buffer(), data->length(), entry.little));
+            }
+        } catch (const CORBA::Exception&) {
+            // The sender is gone: forget the connection, telling the peers off this thread.
+            releaseSink(id);
+            std::string lost = id;
+            Manager::instance().post([this, lost] { disconnect(lost.c_str()); });
+        }
     }
 }
 

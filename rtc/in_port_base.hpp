@@ -1,6 +1,7 @@
 #pragma once
 // Receiving side of a data port: serves one OpenRTM::InPortCdr object per push
-// connection; every connection feeds the port's one receive buffer.
+// connection; every connection feeds the port's one receive buffer. A pull connection is
+// read (OpenRTM::OutPortCdr::get on the peer) when the component reads the port.
 
 #include "rtc/idl/DataPort.hh"
 #include "rtc/port_base.hpp"
@@ -36,13 +37,7 @@ class InPortBase : public PortBase {
     void unsubscribeInterfaces(const ConnectorProfile& profile) override;
     void completeRequest(ConnectorProfile& profile) override;
 
-    std::optional<rtc::CdrPayload> readPayload() {
-        auto payload = buffer_->read();
-        if (payload) {
-            lastOrigin_ = payload->origin();
-        }
-        return payload;
-    }
+    std::optional<rtc::CdrPayload> readPayload();
     // Decides on arrival whether a payload decodes; set by the typed port.
     using Decodes = std::function<bool(const rtc::CdrPayload&)>;
     void setDecodes(Decodes decodes) { decodes_ = std::move(decodes); }
@@ -54,6 +49,7 @@ class InPortBase : public PortBase {
         PortableServer::ObjectId_var oid;
     };
     void releaseSink(const std::string& id);
+    void pullAll();
 
     std::shared_ptr<rtc::ReceiveBuffer> buffer_;
     Decodes decodes_;
@@ -62,6 +58,11 @@ class InPortBase : public PortBase {
     std::string lastOrigin_;
     std::mutex sinksMutex_;  // guards sinks_
     std::map<std::string, SinkEntry> sinks_;
+    struct PullEntry {
+        OpenRTM::OutPortCdr_var source;
+        bool little = true;
+    };
+    std::map<std::string, PullEntry> pulls_;  // guarded by sinksMutex_
 };
 
 }  // namespace RTC

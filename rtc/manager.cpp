@@ -41,6 +41,12 @@ const char* const kDefaults[] = {
     "corba",
     "naming.formats",
     "%h.host_cxt/%n.rtc",
+    "naming.update.enable",
+    "YES",
+    "naming.update.interval",
+    "10.0",
+    "naming.update.rebind",
+    "NO",
     "exec_cxt.periodic.type",
     "PeriodicExecutionContext",
     "exec_cxt.periodic.rate",
@@ -440,8 +446,9 @@ void Manager::componentExited(RTObject_impl* comp) {
         }
     }
     if (naming_) {
+        RTObject_var ref = comp->getObjRef();
         for (const auto& n : names) {
-            naming_->unbind(n);
+            naming_->unbind(n, ref.in());
         }
     }
     if (last && rtc::isYes(config_.getProperty("manager.shutdown_on_nortcs"))) {
@@ -532,7 +539,7 @@ void Manager::retryNaming() {
             }
         }
     }
-    naming_->retryUnreachable(bindings);
+    naming_->update(bindings, rtc::isYes(config_.getProperty("naming.update.rebind", "NO")));
 }
 
 void Manager::exitComponents() {

@@ -98,8 +98,8 @@ class Manager {
     void initORB(const std::vector<std::string>& orbArgs);
     void workerLoop();
     void exitComponents();
-    // Binds the names in naming services that were unreachable so far
-    // (every naming.update.interval seconds).
+    // Naming keep-alive, every naming.update.interval seconds: binds the names again where
+    // a server was unreachable or has lost them (naming.update.rebind: every time).
     void retryNaming();
     void preconnect();
     void preactivate();

@@ -133,6 +133,40 @@ CosNaming::NamingContext_ptr NamingManager::rootOf(Server& server) {
     return CosNaming::NamingContext::_duplicate(server.root.in());
 }
 
+namespace {
+// What name resolves to in root: nil when it is not bound. Communication failures raise.
+CORBA::Object_ptr resolveOrNil(CosNaming::NamingContext_ptr root, const CosNaming::Name& name) {
+    try {
+        return root->resolve(name);
+    } catch (const CosNaming::NamingContext::NotFound&) {
+        return CORBA::Object::_nil();
+    }
+}
+
+bool isLive(CORBA::Object_ptr obj) {
+    try {
+        return !obj->_non_existent();
+    } catch (const CORBA::TIMEOUT&) {
+        return true;  // hung, but still there
+    } catch (const CORBA::Exception&) {
+        return false;
+    }
+}
+}  // namespace
+
+void NamingManager::warnIfTaken(Server& server, const CosNaming::Name& name,
+                                const std::string& path, CORBA::Object_ptr obj) {
+    try {
+        CORBA::Object_var current = resolveOrNil(server.root.in(), name);
+        if (!CORBA::is_nil(current.in()) && !current->_is_equivalent(obj) && isLive(current.in())) {
+            log_ << "warning: " << path << " in the naming service at " << server.address
+                 << " named another running object; it now names this one" << std::endl;
+        }
+    } catch (const CORBA::Exception&) {
+        // A name that cannot be resolved is not taken; the bind itself reports failures.
+    }
+}
+
 bool NamingManager::bindIn(Server& server, const CosNaming::Name& name, const std::string& path,
                            CORBA::Object_ptr obj) {
     CosNaming::NamingContext_var ctx = rootOf(server);
@@ -177,35 +211,63 @@ bool NamingManager::bind(const std::string& path, CORBA::Object_ptr obj) {
     std::lock_guard<std::mutex> lock(mutex_);
     bool any = false;
     for (auto& server : servers_) {
+        CosNaming::NamingContext_var root = rootOf(server);
+        if (!CORBA::is_nil(root.in())) {
+            warnIfTaken(server, name, path, obj);
+        }
         any = bindIn(server, name, path, obj) || any;
     }
     return any;
 }
 
-void NamingManager::retryUnreachable(
-    const std::vector<std::pair<std::string, CORBA::Object_var>>& bindings) {
+void NamingManager::update(const std::vector<std::pair<std::string, CORBA::Object_var>>& bindings,
+                           bool rebindAll) {
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& server : servers_) {
-        if (!CORBA::is_nil(server.root.in())) {
+        if (CORBA::is_nil(server.root.in())) {
+            // Not reachable so far: one that answers now gets every binding.
+            CosNaming::NamingContext_var root = rootOf(server);
+            if (CORBA::is_nil(root.in())) {
+                continue;
+            }
+            bool all = true;
+            for (const auto& [path, obj] : bindings) {
+                all = bindIn(server, toCosName(path), path, obj.in()) && all;
+            }
+            if (all) {
+                server.reported = false;
+                log_ << "naming service at " << server.address << " is reachable; names bound"
+                     << std::endl;
+            }
             continue;
         }
-        CosNaming::NamingContext_var root = rootOf(server);
-        if (CORBA::is_nil(root.in())) {
-            continue;
-        }
-        bool all = true;
+        // Reachable before: a server restarted on a fresh store has lost our names. A name
+        // that another object holds now is left to it.
         for (const auto& [path, obj] : bindings) {
-            all = bindIn(server, toCosName(path), path, obj.in()) && all;
-        }
-        if (all) {
-            server.reported = false;
-            log_ << "naming service at " << server.address << " is reachable; names bound"
-                 << std::endl;
+            CosNaming::Name name = toCosName(path);
+            bool missing = false;
+            try {
+                CORBA::Object_var current = resolveOrNil(server.root.in(), name);
+                missing = CORBA::is_nil(current.in());
+            } catch (const CORBA::Exception&) {
+                // Gone (again): report it once and treat it as unreachable from now on.
+                server.root = CosNaming::NamingContext::_nil();
+                if (!server.reported) {
+                    server.reported = true;
+                    log_ << "naming service at " << server.address
+                         << " is not reachable; names will be bound again when it is" << std::endl;
+                }
+                break;
+            }
+            if ((missing || rebindAll) && bindIn(server, name, path, obj.in()) && missing) {
+                log_ << "naming service at " << server.address << " had lost " << path
+                     << "; bound again" << std::endl;
+            }
         }
     }
 }
 
-void NamingManager::unbind(const std::string& path) {
+void NamingManager::unbind(const std::string& path, CORBA::Object_ptr obj) {
     CosNaming::Name name = toCosName(path);
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& server : servers_) {
@@ -213,7 +275,11 @@ void NamingManager::unbind(const std::string& path) {
             continue;
         }
         try {
-            server.root->unbind(name);
+            // Another process may have taken the name since; that entry is not ours.
+            CORBA::Object_var current = resolveOrNil(server.root.in(), name);
+            if (!CORBA::is_nil(current.in()) && current->_is_equivalent(obj)) {
+                server.root->unbind(name);
+            }
         } catch (const CORBA::Exception&) {
         }
     }

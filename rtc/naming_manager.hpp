@@ -26,12 +26,16 @@ class NamingManager {
 
     // "host[:port]" entries, comma separated; the port defaults to 2809.
     void setServers(const std::string& servers);
-    // Rebinds obj under path in every reachable server, creating contexts on the way.
+    // Rebinds obj under path in every reachable server, creating contexts on the way; warns
+    // when the name named another running object.
     bool bind(const std::string& path, CORBA::Object_ptr obj);
-    void unbind(const std::string& path);
-    // Tries the servers that could not be reached so far; one that answers now gets every
-    // binding. Called periodically by the manager.
-    void retryUnreachable(const std::vector<std::pair<std::string, CORBA::Object_var>>& bindings);
+    // Removes path where it still names obj.
+    void unbind(const std::string& path, CORBA::Object_ptr obj);
+    // Keep-alive, called periodically by the manager: a server unreachable so far that
+    // answers now gets every binding; in the others, names that are missing (a restarted
+    // server) are bound again, and with rebindAll every name is bound again.
+    void update(const std::vector<std::pair<std::string, CORBA::Object_var>>& bindings,
+                bool rebindAll);
 
   private:
     struct Server {
@@ -40,6 +44,8 @@ class NamingManager {
         bool reported = false;
     };
     CosNaming::NamingContext_ptr rootOf(Server& server);
+    void warnIfTaken(Server& server, const CosNaming::Name& name, const std::string& path,
+                     CORBA::Object_ptr obj);
     bool bindIn(Server& server, const CosNaming::Name& name, const std::string& path,
                 CORBA::Object_ptr obj);
 

@@ -1,127 +1,100 @@
 #include "rtc/out_port_base.hpp"
 
+#include "rtc/connector_sender.hpp"
 #include "rtc/manager.hpp"
 #include "rtc/nv_util.hpp"
+#include "rtc/receive_buffer.hpp"
 #include "rtc/string_util.hpp"
 
-#include <condition_variable>
+#include <cstring>
 #include <iostream>
-#include <optional>
-#include <thread>
 
 namespace RTC {
 
-namespace {
-enum class PushResult { Ok, Refused, Lost };
+using rtc::ConnectorSender;
 
-std::string subscriptionOf(const coil::Properties& props) {
-    std::string type = rtc::toLower(rtc::trim(props.getProperty("dataport.subscription_type")));
-    return type.empty() ? "flush" : type;
-}
-}  // namespace
-
+// One connection: a push connection sends through its own sender thread; a pull connection
+// keeps the samples in a buffer that the peer reads with OutPortCdr::get.
 class OutPortBase::Connector {
   public:
-    Connector(std::string id, OpenRTM::InPortCdr_ptr sink, bool threaded)
-        : id_(std::move(id)), sink_(OpenRTM::InPortCdr::_duplicate(sink)) {
-        if (threaded) {
-            thread_ = std::thread([this] { run(); });
+    explicit Connector(std::string id) : id_(std::move(id)) {}
+    const std::string& id() const { return id_; }
+
+    OpenRTM::InPortCdr_var sinkRef;
+    std::unique_ptr<ConnectorSender> sender;  // push only, declared after what it uses
+    std::shared_ptr<rtc::ReceiveBuffer> pullBuffer;
+    PortableServer::ObjectId_var pullOid;
+
+    ~Connector() {
+        sender.reset();  // joins the sender thread
+        if (pullBuffer) {
+            try {
+                PortableServer::POA_var poa = Manager::instance().getPOA();
+                poa->deactivate_object(pullOid.in());
+            } catch (const CORBA::Exception&) {
+            }
         }
     }
-    ~Connector() { stop(); }
     Connector(const Connector&) = delete;
     Connector& operator=(const Connector&) = delete;
 
-    const std::string& id() const { return id_; }
-    void setOwner(OutPortBase* port, std::weak_ptr<Connector> self) {
-        port_ = port;
-        self_ = std::move(self);
-    }
+  private:
+    std::string id_;
+};
 
-    PushResult push(const rtc::CdrPayload& payload) {
-        if (!thread_.joinable()) {
-            return send(payload);
+// Serves get() on a pull connection from that connection's buffer.
+class OutPortBase::PullSource : public virtual POA_OpenRTM::OutPortCdr {
+  public:
+    explicit PullSource(std::shared_ptr<rtc::ReceiveBuffer> buffer) : buffer_(std::move(buffer)) {}
+    OpenRTM::PortStatus get(OpenRTM::CdrData_out data) override {
+        auto payload = buffer_->read();
+        if (!payload) {
+            data = new OpenRTM::CdrData();
+            return OpenRTM::BUFFER_EMPTY;
         }
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (lost_) {
-            return PushResult::Lost;
-        }
-        pending_ = payload;
-        cv_.notify_one();
-        return PushResult::Ok;
-    }
-
-    void stop() {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stopping_ = true;
-        }
-        cv_.notify_one();
-        if (!thread_.joinable()) {
-            return;
-        }
-        if (thread_.get_id() == std::this_thread::get_id()) {
-            // The last reference went away in our own publisher thread, which is returning.
-            thread_.detach();
-        } else {
-            thread_.join();
-        }
+        auto size = static_cast<CORBA::ULong>(payload->size());
+        CORBA::Octet* bytes = OpenRTM::CdrData::allocbuf(size);
+        std::memcpy(bytes, payload->data(), payload->size());
+        data = new OpenRTM::CdrData(size, size, bytes, true);
+        return OpenRTM::PORT_OK;
     }
 
   private:
-    PushResult send(const rtc::CdrPayload& payload) {
-        OpenRTM::CdrData data(static_cast<CORBA::ULong>(payload.size()),
-                              static_cast<CORBA::ULong>(payload.size()),
-                              const_cast<CORBA::Octet*>(payload.data()), false);
-        try {
-            return sink_->put(data) == OpenRTM::PORT_OK ? PushResult::Ok : PushResult::Refused;
-        } catch (const CORBA::Exception&) {
-            return PushResult::Lost;
-        }
-    }
-
-    void run() {
-        for (;;) {
-            rtc::CdrPayload payload;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                cv_.wait(lock, [this] { return stopping_ || pending_.has_value(); });
-                if (stopping_) {
-                    return;
-                }
-                payload = std::move(*pending_);
-                pending_.reset();
-            }
-            if (send(payload) == PushResult::Lost) {
-                {
-                    std::lock_guard<std::mutex> lock(mutex_);
-                    lost_ = true;
-                }
-                if (auto self = self_.lock()) {
-                    port_->connectionLost(self);
-                }
-                return;
-            }
-        }
-    }
-
-    std::string id_;
-    OpenRTM::InPortCdr_var sink_;
-    OutPortBase* port_ = nullptr;
-    std::weak_ptr<Connector> self_;
-    std::mutex mutex_;  // guards pending_, stopping_, lost_
-    std::condition_variable cv_;
-    std::optional<rtc::CdrPayload> pending_;
-    bool stopping_ = false;
-    bool lost_ = false;
-    std::thread thread_;
+    std::shared_ptr<rtc::ReceiveBuffer> buffer_;
 };
+
+namespace {
+bool isPull(const coil::Properties& props) {
+    return rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push"))) == "pull";
+}
+
+// The buffer options of the sending side: dataport.buffer.*, then dataport.outport.buffer.*.
+void configureOutBuffer(rtc::ReceiveBuffer& buffer, const coil::Properties& props) {
+    for (const char* node : {"dataport.buffer", "dataport.outport.buffer"}) {
+        if (const coil::Properties* options = props.findNode(node)) {
+            buffer.configure(*options);
+        }
+    }
+}
+
+ConnectorSender::Result putTo(OpenRTM::InPortCdr_ptr sink, const rtc::CdrPayload& payload) {
+    OpenRTM::CdrData data(static_cast<CORBA::ULong>(payload.size()),
+                          static_cast<CORBA::ULong>(payload.size()),
+                          const_cast<CORBA::Octet*>(payload.data()), false);
+    try {
+        return sink->put(data) == OpenRTM::PORT_OK ? ConnectorSender::Result::Ok
+                                                   : ConnectorSender::Result::Refused;
+    } catch (const CORBA::Exception&) {
+        return ConnectorSender::Result::Lost;
+    }
+}
+}  // namespace
 
 OutPortBase::OutPortBase(const char* name, const std::string& dataType) : PortBase(name) {
     addProperty("port.port_type", "DataOutPort");
     addProperty("dataport.data_type", dataType);
-    addProperty("dataport.subscription_type", "flush,new");
-    addProperty("dataport.dataflow_type", "push");
+    addProperty("dataport.subscription_type", "flush,new,periodic");
+    addProperty("dataport.dataflow_type", "push,pull");
     addProperty("dataport.interface_type", "corba_cdr");
 }
 
@@ -143,19 +116,42 @@ void OutPortBase::completeRequest(ConnectorProfile& profile) {
 
 ReturnCode_t OutPortBase::publishInterfaces(ConnectorProfile& profile) {
     coil::Properties props = rtc::toProperties(profile.properties);
-    if (rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push"))) != "push" ||
+    std::string flow = rtc::toLower(rtc::trim(props.getProperty("dataport.dataflow_type", "push")));
+    if ((flow != "push" && flow != "pull") ||
         rtc::toLower(rtc::trim(props.getProperty("dataport.interface_type"))) != "corba_cdr") {
         return BAD_PARAMETER;
     }
-    std::string type = subscriptionOf(props);
-    if (type != "flush" && type != "new") {
-        return BAD_PARAMETER;
+    if (flow == "push") {
+        ConnectorSender::Options options;
+        std::string error = ConnectorSender::parse(props, options);
+        if (!error.empty()) {
+            std::cerr << getName() << ": connection refused: " << error << std::endl;
+            return BAD_PARAMETER;
+        }
+        return RTC_OK;
     }
+    // Pull: the peer reads from a buffer of this connection through an object of ours.
+    auto connector = std::make_shared<Connector>(static_cast<const char*>(profile.connector_id));
+    connector->pullBuffer = std::make_shared<rtc::ReceiveBuffer>();
+    configureOutBuffer(*connector->pullBuffer, props);
+    auto* source = new PullSource(connector->pullBuffer);
+    PortableServer::POA_var poa = Manager::instance().getPOA();
+    connector->pullOid = poa->activate_object(source);
+    source->_remove_ref();  // the POA owns it now
+    CORBA::Object_var obj = poa->id_to_reference(connector->pullOid.in());
+    CORBA::ORB_var orb = Manager::instance().getORB();
+    CORBA::String_var ior = orb->object_to_string(obj.in());
+    rtc::appendString(profile.properties, "dataport.corba_cdr.outport_ior", ior.in());
+    rtc::appendObject(profile.properties, "dataport.corba_cdr.outport_ref", obj.in());
+    storeConnector(connector);
     return RTC_OK;
 }
 
 ReturnCode_t OutPortBase::subscribeInterfaces(const ConnectorProfile& profile) {
     coil::Properties props = rtc::toProperties(profile.properties);
+    if (isPull(props)) {
+        return RTC_OK;  // set up in publishInterfaces
+    }
     CORBA::Object_var obj;
     auto ior = rtc::findString(profile.properties, "dataport.corba_cdr.inport_ior");
     try {
@@ -178,18 +174,36 @@ ReturnCode_t OutPortBase::subscribeInterfaces(const ConnectorProfile& profile) {
     if (CORBA::is_nil(sink.in())) {
         return BAD_PARAMETER;
     }
-    auto connector = std::make_shared<Connector>(static_cast<const char*>(profile.connector_id),
-                                                 sink.in(), subscriptionOf(props) == "new");
-    connector->setOwner(this, connector);
+    ConnectorSender::Options options;
+    if (!ConnectorSender::parse(props, options).empty()) {
+        return BAD_PARAMETER;
+    }
+    auto connector = std::make_shared<Connector>(static_cast<const char*>(profile.connector_id));
+    std::weak_ptr<Connector> weak = connector;
+    OpenRTM::InPortCdr_ptr target = sink.in();
+    connector->sinkRef = sink._retn();  // outlives the sender that uses target
+    connector->sender = std::make_unique<ConnectorSender>(
+        options, [target](const rtc::CdrPayload& payload) { return putTo(target, payload); },
+        [this, weak] {
+            if (auto self = weak.lock()) {
+                connectionLost(self);
+            }
+        });
+    storeConnector(connector);
+    return RTC_OK;
+}
+
+void OutPortBase::storeConnector(const std::shared_ptr<Connector>& connector) {
+    std::shared_ptr<Connector> replaced;
     std::lock_guard<std::mutex> lock(mutex_);
     for (auto& existing : connectors_) {
         if (existing->id() == connector->id()) {
+            replaced = existing;  // released after the lock, below
             existing = connector;
-            return RTC_OK;
+            return;
         }
     }
     connectors_.push_back(connector);
-    return RTC_OK;
 }
 
 void OutPortBase::unsubscribeInterfaces(const ConnectorProfile& profile) {
@@ -228,19 +242,36 @@ void OutPortBase::connectionLost(const std::shared_ptr<Connector>& connector) {
     });
 }
 
+void OutPortBase::setWriteBudget(std::chrono::nanoseconds budget) {
+    writeBudget_.store(budget.count());
+}
+
 bool OutPortBase::writePayload(const rtc::CdrPayload& payload) {
     std::vector<std::shared_ptr<Connector>> targets;
     {
         std::lock_guard<std::mutex> lock(mutex_);
         targets = connectors_;
     }
+    // Every connection gets the sample first; then the writer waits for the flush ones,
+    // all against one deadline.
+    auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::nanoseconds(writeBudget_.load());
     bool ok = true;
+    std::vector<std::pair<ConnectorSender*, std::uint64_t>> waits;
     for (const auto& connector : targets) {
-        PushResult result = connector->push(payload);
-        if (result == PushResult::Lost) {
-            connectionLost(connector);
+        if (connector->pullBuffer) {
+            ok = connector->pullBuffer->put(payload) == rtc::ReceiveBuffer::PutResult::Ok && ok;
+            continue;
         }
-        ok = ok && result == PushResult::Ok;
+        ConnectorSender::Result result = ConnectorSender::Result::Ok;
+        std::uint64_t ticket = connector->sender->enqueue(payload, result);
+        ok = ok && result == ConnectorSender::Result::Ok;
+        if (ticket != 0) {
+            waits.emplace_back(connector->sender.get(), ticket);
+        }
+    }
+    for (const auto& [sender, ticket] : waits) {
+        ok = sender->waitDelivered(ticket, deadline) == ConnectorSender::Result::Ok && ok;
     }
     return ok;
 }

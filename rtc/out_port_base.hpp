@@ -1,14 +1,17 @@
 #pragma once
-// Sending side of a data port: one connector per push connection, each calling the
-// peer's OpenRTM::InPortCdr::put. "flush" pushes in the writer's thread; "new" hands the
-// newest sample to a thread of its own. A connector whose put raises is dropped at once
-// and disconnected off the writer's thread, so a dead peer costs the cycle one failed
-// call at most.
+// Sending side of a data port. Each push connection calls the peer's
+// OpenRTM::InPortCdr::put from a sender thread of its own (flush, new or periodic); a
+// write waits for flush connections at most the write budget. A pull connection keeps the
+// samples in a buffer that the peer reads through our OpenRTM::OutPortCdr::get. A
+// connection whose put raises is dropped and disconnected off the writer's thread.
 
 #include "rtc/cdr_codec.hpp"
 #include "rtc/idl/DataPort.hh"
 #include "rtc/port_base.hpp"
 
+#include <atomic>
+#include <chrono>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -22,6 +25,8 @@ class OutPortBase : public PortBase {
     ~OutPortBase() override;
 
     std::size_t connectionCount() const;
+    // How long one write may wait for its flush connections to take the sample.
+    void setWriteBudget(std::chrono::nanoseconds budget);
     void detach() override;
 
   protected:
@@ -35,10 +40,15 @@ class OutPortBase : public PortBase {
 
   private:
     class Connector;
+    class PullSource;
+    void storeConnector(const std::shared_ptr<Connector>& connector);
     void connectionLost(const std::shared_ptr<Connector>& connector);
 
     mutable std::mutex mutex_;  // guards connectors_
     std::vector<std::shared_ptr<Connector>> connectors_;
+    // A port outside any component waits until the sample is taken or the peer is lost;
+    // a component sets half its period.
+    std::atomic<std::int64_t> writeBudget_{std::chrono::nanoseconds(std::chrono::hours(1)).count()};
 };
 
 }  // namespace RTC

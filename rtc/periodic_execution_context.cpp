@@ -1,5 +1,6 @@
 #include "rtc/periodic_execution_context.hpp"
 
+#include "rtc/fixed_deadline.hpp"
 #include "rtc/manager.hpp"
 #include "rtc/nv_util.hpp"
 #include "rtc/rt_object.hpp"
@@ -262,8 +263,17 @@ void PeriodicExecutionContext::transition(Member& m) {
 
 void PeriodicExecutionContext::run() {
     using Clock = std::chrono::steady_clock;
+    // The deadline the current cycle belongs to; unset after an idle wait or a rate change,
+    // when the schedule starts afresh from the wake-up.
+    Clock::time_point deadline{};
+    bool anchored = false;
+    double scheduledRate = 0;
     for (;;) {
         Clock::time_point begin = Clock::now();
+        if (!anchored) {
+            deadline = begin;
+            anchored = true;
+        }
         std::vector<std::shared_ptr<Member>> members;
         {
             std::lock_guard<std::mutex> lock(mutex_);
@@ -335,10 +345,18 @@ void PeriodicExecutionContext::run() {
         auto woken = [this] { return wake_ || !running_; };
         if (idle) {
             cv_.wait(lock, woken);
-        } else {
-            auto period = std::chrono::duration_cast<Clock::duration>(
-                std::chrono::duration<double>(1.0 / rate_));
-            cv_.wait_until(lock, begin + period, woken);
+            anchored = false;
+            continue;
+        }
+        if (rate_ != scheduledRate) {
+            scheduledRate = rate_;
+            deadline = begin;
+        }
+        Clock::time_point next = rtc::nextDeadline(deadline, rtc::periodOf(rate_), Clock::now());
+        // Cycles are counted from fixed deadlines, so wake-up latency does not add up. A
+        // request that wakes the thread early runs an extra cycle and keeps the schedule.
+        if (!cv_.wait_until(lock, next, woken)) {
+            deadline = next;
         }
     }
 }

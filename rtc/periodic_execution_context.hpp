@@ -3,7 +3,7 @@
 // context's own thread makes every transition and runs every state callback. A request
 // wakes the thread at once, so a synchronous activation answers within milliseconds
 // rather than after a period. With every component inactive the thread sleeps until the
-// next request.
+// next request. Cycles start on fixed deadlines, one period apart.
 
 #include "rtc/idl/RTC.hh"
 #include "rtc/properties.hpp"

@@ -147,6 +147,9 @@ void PortBase::removeDeadConnections() {
             }
             try {
                 dead = CORBA::is_nil(port) || port->_non_existent();
+            } catch (const CORBA::TIMEOUT&) {
+                // Hung, not gone: a data connection drops it on its own if it stays so,
+                // and a service link may come back.
             } catch (const CORBA::Exception&) {
                 dead = true;
             }
@@ -157,13 +160,25 @@ void PortBase::removeDeadConnections() {
     }
 }
 
+void PortBase::requestSweep() {
+    if (sweepPending_.exchange(true)) {
+        return;
+    }
+    Manager::instance().post([this] {
+        removeDeadConnections();
+        sweepPending_ = false;
+    });
+}
+
+// Queries answer from what is stored at once; the peers are checked afterwards, on the
+// manager's worker thread, so a hung peer never holds the caller.
 PortProfile* PortBase::get_port_profile() {
-    removeDeadConnections();
+    requestSweep();
     return new PortProfile(getPortProfile());
 }
 
 ConnectorProfileList* PortBase::get_connector_profiles() {
-    removeDeadConnections();
+    requestSweep();
     std::lock_guard<std::mutex> lock(mutex_);
     return new ConnectorProfileList(profile_.connector_profiles);
 }

@@ -6,6 +6,7 @@
 #include "rtc/idl/RTC.hh"
 #include "rtc/properties.hpp"
 
+#include <atomic>
 #include <mutex>
 #include <string>
 
@@ -57,6 +58,8 @@ class PortBase : public virtual POA_RTC::PortService {
 
   private:
     void removeDeadConnections();
+    // Runs removeDeadConnections in the background, once at a time.
+    void requestSweep();
     bool findConnector(const std::string& id, ConnectorProfile& out) const;
     void eraseConnector(const std::string& id);
 
@@ -67,6 +70,7 @@ class PortBase : public virtual POA_RTC::PortService {
     PortService_var ref_;
     PortableServer::ObjectId_var oid_;
     bool attached_ = false;
+    std::atomic<bool> sweepPending_{false};
 };
 
 }  // namespace RTC

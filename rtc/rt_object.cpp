@@ -5,9 +5,11 @@
 #include "rtc/nv_util.hpp"
 #include "rtc/out_port_base.hpp"
 #include "rtc/owned_context.hpp"
+#include "rtc/triggered_execution_context.hpp"
 #include "rtc/port_base.hpp"
 #include "rtc/sdo_configuration.hpp"
 
+#include <cstdlib>
 #include <iostream>
 
 namespace RTC {
@@ -143,6 +145,16 @@ bool RTObject_impl::addInPort(const char* /*name*/, InPortBase& port) {
 }
 
 bool RTObject_impl::addOutPort(const char* /*name*/, OutPortBase& port) {
+    // A write may wait for flush subscribers for half a period of the component's rate. A
+    // context advanced by ticks has no period to keep: there the subscriber of a lock-step
+    // loop must hold the sample before its own cycle, so the write waits until it is taken.
+    const coil::Properties& props = getProperties();
+    const bool ticked =
+        TriggeredExecutionContext::kindOf(props.getProperty("exec_cxt.periodic.type")).has_value();
+    double rate = std::strtod(props.getProperty("exec_cxt.periodic.rate").c_str(), nullptr);
+    if (rate > 0 && !ticked) {
+        port.setWriteBudget(std::chrono::nanoseconds(static_cast<std::int64_t>(0.5e9 / rate)));
+    }
     return attachPort(port, "port.outport");
 }
 

@@ -8,6 +8,7 @@
 
 #include "MRFC.hh"
 #include "OrvoGlobalPlanning.hh"
+#include "bench/vostrel/service_link.hpp"
 #include "rtc/rtc.hpp"
 #include "tests/rtc/rtc_test_env.hpp"
 
@@ -44,15 +45,7 @@ struct Running {
     template <class S>
     typename S::_ptr_type connect(RTC::CorbaConsumer<S>& consumer, const char* port,
                                   const char* type) {
-        auto* mine = new RTC::CorbaPort((std::string("use_") + port).c_str());
-        mine->attach(RTC::RTObject::_nil(), "Bench0");
-        mine->registerConsumer(port, type, consumer);
-        ports.emplace_back(mine);
-        RTC::PortService_var a = rtctest::findPort(comp.in(), port);
-        RTC::PortService_var b = mine->getPortRef();
-        RTC::ConnectorProfile prof;
-        rtctest::connectPorts({a.in(), b.in()}, {}, prof);
-        return consumer._ptr();
+        return benchlink::linkService(comp.in(), port, type, consumer, ports);
     }
 
     std::string dir;

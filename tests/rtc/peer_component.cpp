@@ -1,6 +1,7 @@
 // A component built on the runtime for the integration tests and the benchmark. Its mode
 // parameter makes it a sender ("send": a counter on out/seqout every cycle; "fixed": the
-// reference samples), a receiver ("recv") or idle; a probe service reports what happened.
+// reference samples), a receiver ("recv"; "pull": reads in once a cycle) or idle; a probe service
+// reports what happened.
 
 #include "rtc/rtc.hpp"
 #include "tests/rtc/idl/RtcTest.hh"
@@ -92,6 +93,8 @@ class Peer : public RTC::DataFlowComponentBase {
             send();
         } else if (mode_ == "recv") {
             receive();
+        } else if (mode_ == "pull") {
+            pull();
         }
         if (holdMs_ > 0) {
             std::this_thread::sleep_for(std::chrono::milliseconds(holdMs_));
@@ -179,6 +182,18 @@ class Peer : public RTC::DataFlowComponentBase {
             if (seqIn_.read()) {
                 std::lock_guard<std::mutex> lock(mutex_);
                 lastSeq_ = seqInValue_;
+            }
+        }
+    }
+
+    // A pull connection is read once a cycle; a value seen before is not counted again.
+    void pull() {
+        RTC::TimedLong value{};
+        if (in_.read(value)) {
+            std::lock_guard<std::mutex> lock(mutex_);
+            if (received_ == 0 || value.data != lastLong_.data) {
+                ++received_;
+                lastLong_ = value;
             }
         }
     }

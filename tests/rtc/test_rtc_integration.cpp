@@ -128,8 +128,8 @@ TEST_F(RtcIntegration, ComponentIsFoundNarrowedAndProfiledAsToolsReadIt) {
     const RTC::PortProfile& out = ports.at("Alpha0.out");
     EXPECT_EQ(stringProperty(out.properties, "port.port_type"), "DataOutPort");
     EXPECT_EQ(stringProperty(out.properties, "dataport.data_type"), "IDL:RTC/TimedLong:1.0");
-    EXPECT_EQ(stringProperty(out.properties, "dataport.subscription_type"), "flush,new");
-    EXPECT_EQ(stringProperty(out.properties, "dataport.dataflow_type"), "push");
+    EXPECT_EQ(stringProperty(out.properties, "dataport.subscription_type"), "flush,new,periodic");
+    EXPECT_EQ(stringProperty(out.properties, "dataport.dataflow_type"), "push,pull");
     EXPECT_EQ(stringProperty(out.properties, "dataport.interface_type"), "corba_cdr");
     EXPECT_TRUE(out.owner->_is_equivalent(comp.in()));
     const RTC::PortProfile& seqin = ports.at("Alpha0.seqin");
