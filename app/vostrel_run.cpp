@@ -27,6 +27,7 @@
 #include "component/configuration.hpp"
 #include "platform/c_random.hpp"
 #include "rtc/idl/ExtTrigExecutionContextService.hh"
+#include "web/serve_address.hpp"
 
 namespace {
 
@@ -61,6 +62,7 @@ struct Options {
     std::string ns;
     int callTimeout = 3000;
     std::string logDir;
+    std::string serve;
 };
 
 struct Failure : std::runtime_error {
@@ -214,6 +216,14 @@ void Run::startVostrel() {
     else
         set("vostrel.display.frames", absolute(o_.framesDir));
     if (!o_.outputFile.empty()) set("vostrel.output", absolute(o_.outputFile));
+    if (!o_.serve.empty()) {
+        // The simulator serves the view; its console goes to the log, so the address is said here.
+        std::string error;
+        const vostrel::ServeAddress at = *vostrel::parseServeAddress(o_.serve, error);
+        set("vostrel.web.address", at.host);
+        set("vostrel.web.port", std::to_string(at.port));
+        std::cerr << "vostrel-run: live view at " << at.url() << "\n";
+    }
     set("vostrel.metrics", dir_ + "/metrics.json");
     if (!o_.configFile.empty()) set("Simulato.Vostrel.config_file", absolute(o_.configFile));
     for (const std::string& s : o_.sets) {
@@ -469,6 +479,15 @@ int main(int argc, char** argv) {
                    "Write the five port samples of every cycle as JSON lines to this file");
     app.add_option("--metrics", o.metricsFile, "Write the run's metrics to this file as JSON");
     app.add_option("--frames", o.framesDir, "Write a PNG of the display per cycle here");
+    app.add_option("--serve", o.serve,
+                   "Serve the live view in a browser at [ADDR:]PORT (address 127.0.0.1 unless "
+                   "given; a port of 1..65535)")
+        ->check([](const std::string& text) {
+            std::string error;
+            const auto at = vostrel::parseServeAddress(text, error);
+            if (at && at->port == 0) return std::string("--serve needs a port other than 0");
+            return at ? std::string() : error;
+        });
     app.add_option("--ns", o.ns, "Use this naming service (HOST:PORT) instead of starting one");
     app.add_option("--call-timeout", o.callTimeout,
                    "Milliseconds the simulator waits for a controller call before dropping it")

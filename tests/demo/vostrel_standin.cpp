@@ -62,8 +62,12 @@ class StandIn : public RTC::DataFlowComponentBase {
             }
         }
         ++cycle_;
-        people_.tm.sec = static_cast<CORBA::ULong>(cycle_);
-        people_.tm.nsec = 0;
+        // Stamped with the time elapsed, as the simulator stamps its samples: the follower
+        // paces its speed changes by the stamps.
+        const auto sinceStart =
+            std::chrono::duration_cast<std::chrono::nanoseconds>(now.time_since_epoch()).count();
+        people_.tm.sec = static_cast<CORBA::ULong>(sinceStart / 1000000000);
+        people_.tm.nsec = static_cast<CORBA::ULong>(sinceStart % 1000000000);
         if (scene_ == "walk") {
             walk(dt);
         } else {
