@@ -25,25 +25,45 @@ enum TriggeredExecutionContext::Callback : int {
 
 namespace {
 
-using LocalCallback = ReturnCode_t (RTObject_impl::*)(ExecutionContextHandle_t);
-using ActionCallback = ReturnCode_t (RTC::_objref_ComponentAction::*)(ExecutionContextHandle_t);
-using FlowCallback =
-    ReturnCode_t (RTC::_objref_DataFlowComponentAction::*)(ExecutionContextHandle_t);
-
-// Indexed by Callback.
-constexpr LocalCallback kLocal[] = {&RTObject_impl::on_startup,   &RTObject_impl::on_shutdown,
-                                    &RTObject_impl::on_activated, &RTObject_impl::on_deactivated,
-                                    &RTObject_impl::on_aborting,  &RTObject_impl::on_error,
-                                    &RTObject_impl::on_reset,     &RTObject_impl::on_rate_changed,
-                                    &RTObject_impl::on_execute,   &RTObject_impl::on_state_update};
-constexpr ActionCallback kAction[] = {
-    &RTC::_objref_ComponentAction::on_startup,   &RTC::_objref_ComponentAction::on_shutdown,
-    &RTC::_objref_ComponentAction::on_activated, &RTC::_objref_ComponentAction::on_deactivated,
-    &RTC::_objref_ComponentAction::on_aborting,  &RTC::_objref_ComponentAction::on_error,
-    &RTC::_objref_ComponentAction::on_reset};
-constexpr FlowCallback kFlow[] = {&RTC::_objref_DataFlowComponentAction::on_rate_changed,
-                                  &RTC::_objref_DataFlowComponentAction::on_execute,
-                                  &RTC::_objref_DataFlowComponentAction::on_state_update};
+// One callback by name on any of the three kinds of receiver. A switch rather than a table
+// of member pointers: the undefined-behaviour checker misreads indexing such a table.
+template <class Target>
+ReturnCode_t invoke(Target& t, TriggeredExecutionContext::Callback cb, ExecutionContextHandle_t h) {
+    using C = TriggeredExecutionContext::Callback;
+    if constexpr (requires { t.on_startup(h); }) {
+        switch (cb) {
+            case C::kStartup:
+                return t.on_startup(h);
+            case C::kShutdown:
+                return t.on_shutdown(h);
+            case C::kActivated:
+                return t.on_activated(h);
+            case C::kDeactivated:
+                return t.on_deactivated(h);
+            case C::kAborting:
+                return t.on_aborting(h);
+            case C::kError:
+                return t.on_error(h);
+            case C::kReset:
+                return t.on_reset(h);
+            default:
+                break;
+        }
+    }
+    if constexpr (requires { t.on_execute(h); }) {
+        switch (cb) {
+            case C::kRateChanged:
+                return t.on_rate_changed(h);
+            case C::kExecute:
+                return t.on_execute(h);
+            case C::kStateUpdate:
+                return t.on_state_update(h);
+            default:
+                break;
+        }
+    }
+    return RTC_ERROR;
+}
 
 double positive(const std::string& text, double fallback) {
     char* end = nullptr;
@@ -186,19 +206,19 @@ TriggeredExecutionContext::MemberPtr TriggeredExecutionContext::findMember(
 std::optional<ReturnCode_t> TriggeredExecutionContext::call(Member& m, Callback cb) {
     if (m.local != nullptr) {
         try {
-            return (m.local->*kLocal[cb])(m.handle);
+            return invoke(*m.local, cb, m.handle);
         } catch (...) {
             return RTC_ERROR;
         }
     }
     try {
         if (cb < kRateChanged) {
-            return (m.ref.in()->*kAction[cb])(m.handle);
+            return invoke(*m.ref.in(), cb, m.handle);
         }
         if (CORBA::is_nil(m.dataflow.in())) {
             return RTC_OK;
         }
-        return (m.dataflow.in()->*kFlow[cb - kRateChanged])(m.handle);
+        return invoke(*m.dataflow.in(), cb, m.handle);
     } catch (const CORBA::TIMEOUT&) {
         drop(m, "did not answer within the call timeout");
     } catch (const CORBA::SystemException& e) {

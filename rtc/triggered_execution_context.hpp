@@ -32,6 +32,8 @@ class RTObject_impl;
 
 class TriggeredExecutionContext : public virtual POA_OpenRTM::ExtTrigExecutionContextService {
   public:
+    // The component callbacks a cycle or a transition makes.
+    enum Callback : int;
     enum class Kind { ExtTrig, OpenHRP, Simulator };
     // The kind an exec_cxt.periodic.type names, if it names one of these.
     static std::optional<Kind> kindOf(const std::string& type);
@@ -70,7 +72,6 @@ class TriggeredExecutionContext : public virtual POA_OpenRTM::ExtTrigExecutionCo
     struct Member;
     using MemberPtr = std::shared_ptr<Member>;
     enum class Request { Activate, Deactivate, Reset };
-    enum Callback : int;
 
     const char* typeName() const;
     MemberPtr findMember(LightweightRTObject_ptr comp) const;
