@@ -122,7 +122,7 @@ RTC::ReturnCode_t Vostrel::onExecute(RTC::UniqueId) {
     clock_.startCycle();
     // An error of the crowd step leaves here and sends the component to its error state.
     run_.execute(config_, command, commandPort_.lastOrigin());
-    if (observer_ && run_.active()) observer_(run_, false);
+    if (run_.active()) observe(false);
     std::cout.flush();  // the console is the log: lines must reach a file or pipe at once
     return RTC::RTC_OK;
 }
@@ -140,8 +140,13 @@ void Vostrel::writeOutputs(const vostrel::CycleOutputs& o) {
     rangePort_.write();
 }
 
+void Vostrel::observe(bool ended) {
+    std::lock_guard lock(observerLock_);
+    if (observer_) observer_(run_, ended);
+}
+
 RTC::ReturnCode_t Vostrel::onDeactivated(RTC::UniqueId) {
-    if (observer_) observer_(run_, true);
+    observe(true);
     run_.deactivate();
     std::cout.flush();
     return RTC::RTC_OK;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <mutex>
+
 #include "IIS2.hh"
 #include "LaserRangeSensorData.hh"
 #include "MRFC.hh"
@@ -29,12 +32,15 @@ public:
 
     // Called after every completed cycle (ended false) and at deactivation, before the run is
     // released (ended true); for a process that records runs.
+    // The process sets it after creating the component, when a caller may already run it.
     void setRunObserver(std::function<void(const vostrel::SimulationRun&, bool ended)> observer) {
+        std::lock_guard lock(observerLock_);
         observer_ = std::move(observer);
     }
 
 private:
     void writeOutputs(const vostrel::CycleOutputs& o);
+    void observe(bool ended);
 
     vostrel::CycleClock clock_;       // the run's tick (rtc.conf vostrel.clock)
     vostrel::SteadyClock realClock_;  // what cycles really cost
@@ -61,6 +67,7 @@ private:
     AbsoluteMapServiceSVC_impl absoluteMapService_;
     RelativeMapServiceSVC_impl relativeMapService_;
     AreaInfoServiceSVC_impl areaInfoService_;
+    std::mutex observerLock_;  // guards observer_
     std::function<void(const vostrel::SimulationRun&, bool)> observer_;
     std::unique_ptr<vostrel::RunView> view_;  // the live view, when rtc.conf asks for one
 };
