@@ -32,8 +32,9 @@ RangeSensorSettings rangeSensorSettings(const Configuration& config);
 // fall back when their product is too large), localmap_scale positive and finite.
 LocalMapSettings localMapSettings(const Configuration& config, std::ostream& console);
 
-// globalmap_scale positive and finite and fine enough for the walls' extent only as far as the
-// grid fits; when even the default does not fit, a line says that the map stays empty.
+// globalmap_scale positive and finite, and coarse enough for the walls' extent to make a grid of
+// at most kMaxGridCells cells; when even the default is too fine, a line says that the map stays
+// empty (see buildAbsoluteMap).
 AbsoluteMapSettings absoluteMapSettings(const Configuration& config, const Walls& walls,
                                         std::ostream& console);
 
