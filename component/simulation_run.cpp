@@ -3,7 +3,9 @@
 #include <cmath>
 #include <ostream>
 
+#include "component/display_settings_check.hpp"
 #include "component/field_file.hpp"
+#include "component/layer_settings.hpp"
 #include "component/parameter_constraints.hpp"
 #include "display/debug_image_writer.hpp"
 #include "environment/field_data.hpp"
@@ -23,11 +25,6 @@ constexpr const char* kStartInitialization =
     "- Start Initialization -------------------------------------\n";
 constexpr const char* kFinishInitialization =
     "\n- Finish Initialization ------------------------------------\n\n";
-
-RobotPlacement placementOf(const Configuration& c) {
-    return {c.robot_init_x,       c.robot_init_y,       c.robot_init_heading,
-            c.robot_move_error_x, c.robot_move_error_y, c.robot_move_error_heading};
-}
 
 }  // namespace
 
@@ -67,20 +64,15 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
     world->subareas = buildNetwork(world->environment, std::move(cancelled));
     warnAboutSettings(config, world_->environment, err_);
 
-    robot_.place(placementOf(config));
-    sensor_ = RangeSensor(config.range_start_position, config.range_end_position,
-                          config.range_max_distance, config.range_far_code,
-                          config.range_data_num, config.range_sensor_x, config.range_sensor_y,
-                          config.range_sensor_heading * kRadiansPerDegree,
-                          config.range_std_deviation);
+    robot_.place(robotPlacement(config));
+    sensor_ = RangeSensor(rangeSensorSettings(config));
     crowd_ = std::make_unique<Crowd>(
         *world_, state_, WalkingRates{config.walkingrate_mean, config.walkingrate_std_deviation},
         err_);
     state_.robots.push_back(robot_.pose());
     serveAreas();
 
-    const LocalMapSettings local = checkedLocalMapSettings(
-        config.localmap_width, config.localmap_height, config.localmap_scale, err_);
+    const LocalMapSettings local = localMapSettings(config, err_);
     localGrid_ = GridMap(local.width, local.height, local.scale);
     {
         std::lock_guard lock(localMapLock_);
@@ -88,20 +80,23 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
         copiedRevision_ = localGrid_.revision();
     }
     {
+        const AbsoluteMapSettings global = absoluteMapSettings(config, world_->environment.walls, err_);
         std::lock_guard lock(globalMapLock_);
-        buildAbsoluteMap(globalMap_, world_->environment.walls, config.globalmap_scale, cycleStamp_, err_);
+        buildAbsoluteMap(globalMap_, world_->environment.walls, global, cycleStamp_);
     }
 
     window_.reset();
     annotation_.reset();
     if (options_.display && options_.annotation.enabled)
         annotation_ = std::make_unique<AnnotationLayer>(options_.annotation.trailSeconds);
-    if (options_.display)
-        window_ = openSimulationWindow(world_->environment.walls, config.show_map_scale, options_.window,
-                                       err_, annotation_ ? &AnnotationLayer::bandHeight : nullptr);
+    if (options_.display) {
+        const Walls& walls = world_->environment.walls;
+        const auto bandFor = annotation_ ? &AnnotationLayer::bandHeight : nullptr;
+        window_ = openSimulationWindow(walls, displaySettings(config, walls, bandFor, err_),
+                                       options_.window, err_, bandFor);
+    }
     activationTick_ = clock_.now();
-    robot_.startDrive({config.robot_tread, config.robot_acceleration, config.robot_deceleration},
-                      activationTick_, err_);
+    robot_.startDrive(driveSettings(config, err_), activationTick_);
     err_ << kFinishInitialization;
 
     preRun(config);
@@ -157,7 +152,8 @@ void SimulationRun::execute(const Configuration& config,
         refusals_.refuse(*accepted, source, clock_.now(), err_);
         accepted.reset();
     }
-    const Pose2D pose = robot_.update(accepted, clock_.now(), placementOf(config), state_.random);
+    const Pose2D pose =
+        robot_.update(accepted, clock_.now(), robotPlacement(config), state_.random);
     state_.robots[0] = pose;
     localGrid_.update(world_->environment.walls.all(), pose);
 

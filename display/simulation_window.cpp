@@ -7,8 +7,6 @@
 
 #include <opencv2/imgproc.hpp>
 
-#include "robot/setting_check.hpp"
-
 namespace vostrel {
 
 namespace {
@@ -54,6 +52,26 @@ bool clipToBox(double& ax, double& ay, double& bx, double& by, double lo, double
 }
 
 bool safe(double v) { return v > -kSafe && v < kSafe; }
+
+// Image size in pixels before the +1 of the window, with k pixels per metre.
+struct WindowSize {
+    double k, w, h, band;
+    bool fits() const {
+        return w >= 1.0 && h >= 1.0 && w + 1.0 <= kMaxSide && h + 1.0 + band <= kMaxSide &&
+               (w + 1.0) * (h + 1.0 + band) <= kMaxPixels;
+    }
+};
+
+// The band's height depends on the width, which is capped; it is never more than a few text
+// lines, so reserving the most it can take keeps the caps simple.
+double bandRows(int (*bandFor)(int width)) {
+    return bandFor != nullptr ? bandFor(1) : 0.0;
+}
+
+WindowSize sizeAt(const Walls& walls, double scale, double band) {
+    const double k = 1.0 / scale;
+    return {k, std::trunc(walls.maxX() * k) + 1.0, std::trunc(walls.maxY() * k) + 1.0, band};
+}
 
 }  // namespace
 
@@ -126,35 +144,18 @@ void SimulationWindow::drawWorld(const DisplayScene& scene) {
     }
 }
 
-std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls, double showMapScale,
+bool showsWhole(const Walls& walls, double showMapScale, int (*bandFor)(int width)) {
+    return sizeAt(walls, showMapScale, bandRows(bandFor)).fits();
+}
+
+std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls,
+                                                       const DisplaySettings& settings,
                                                        const WindowOptions& options,
                                                        std::ostream& console,
                                                        int (*bandFor)(int width)) {
-    // The band's height depends on the width, which is capped below; it is never more than a
-    // few text lines, so reserving the most it can take keeps the caps simple.
-    const double band = bandFor != nullptr ? bandFor(1) : 0.0;
-    struct Size {
-        double k, w, h, band;
-        bool fits() const {
-            return w >= 1.0 && h >= 1.0 && w + 1.0 <= kMaxSide && h + 1.0 + band <= kMaxSide &&
-                   (w + 1.0) * (h + 1.0 + band) <= kMaxPixels;
-        }
-    };
-    const auto sizeAt = [&](double scale) {
-        const double k = 1.0 / scale;
-        return Size{k, std::trunc(walls.maxX() * k) + 1.0, std::trunc(walls.maxY() * k) + 1.0,
-                    band};
-    };
-    const double scale = positiveOr("show_map_scale", showMapScale, kDefaultShowMapScale, console);
-    Size size = sizeAt(scale);
-    if (!size.fits() && scale != kDefaultShowMapScale) {
-        reportRejected("show_map_scale", valueText(scale), valueText(kDefaultShowMapScale),
-                       console);
-        size = sizeAt(kDefaultShowMapScale);
-    }
+    const double band = bandRows(bandFor);
+    WindowSize size = sizeAt(walls, settings.showMapScale, band);
     if (!size.fits()) {
-        console << "The environment is too large to show whole at show_map_scale "
-                << valueText(1.0 / size.k) << ": the window shows its lower-left part\n";
         // NaN sizes fall to 1 here; the comparisons are written so that they do.
         size.w = size.w >= 1.0 ? std::min(size.w, kMaxSide - 1.0) : 1.0;
         size.h = size.h >= 1.0 ? std::min(size.h, kMaxSide - 1.0 - band) : 1.0;

@@ -7,10 +7,11 @@
 
 #include <opencv2/core/types.hpp>
 
+#include "display/display_settings.hpp"
 #include "display/window.hpp"
+#include "environment/pose_2d.hpp"
 #include "environment/segment.hpp"
 #include "environment/walls.hpp"
-#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 
@@ -24,7 +25,7 @@ struct PersonDrawData {
 // Everything one redraw shows, in the order it is drawn.
 struct DisplayScene {
     std::span<const Segment> rays;        // the range sensor's display rays, in ray order
-    bool drawRays = false;                // display_range_data != 0
+    bool drawRays = false;
     std::span<const Segment> walls;
     std::span<const Pose2D> robots;
     std::span<const PersonDrawData> persons;
@@ -69,14 +70,18 @@ private:
 };
 
 inline constexpr const char* kWindowTitle = "Vostrel";
-inline constexpr double kDefaultShowMapScale = 0.05;
+
+// Whether the whole environment fits one image at showMapScale, with the rows bandFor (when
+// given) adds above it: at most 32767 pixels a side and 64 Mi pixels in all, which the drawing
+// library holds comfortably.
+bool showsWhole(const Walls& walls, double showMapScale, int (*bandFor)(int width) = nullptr);
 
 // The window for an environment: k = 1 / showMapScale, w = trunc(maxX*k) + 1, h likewise.
-// A scale that is not a positive number, or that would make the image larger than the drawing
-// library can hold comfortably, is reported on console and the default used; an environment too
-// large even for that is shown cut to the largest image, from its lower-left corner.
-// bandFor, when given, says how many rows to add above the world for an image of some width.
-std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls, double showMapScale,
+// An environment that does not fit (see showsWhole) is shown cut to the largest image, from
+// its lower-left corner. bandFor, when given, says how many rows to add above the world for an
+// image of some width.
+std::unique_ptr<SimulationWindow> openSimulationWindow(const Walls& walls,
+                                                       const DisplaySettings& settings,
                                                        const WindowOptions& options,
                                                        std::ostream& console,
                                                        int (*bandFor)(int width) = nullptr);

@@ -2,11 +2,9 @@
 
 #include <cmath>
 #include <optional>
-#include <ostream>
 
 #include "environment/error.hpp"
 #include "maps/grid_map.hpp"
-#include "robot/setting_check.hpp"
 
 namespace vostrel {
 
@@ -25,10 +23,6 @@ std::optional<GridSize> gridSize(double maxX, double maxY, double scale) {
     if (!(w >= 1.0 && h >= 1.0 && w * h <= static_cast<double>(kMaxGridCells))) return {};
     return GridSize{static_cast<std::int32_t>(w), static_cast<std::int32_t>(h)};
 }
-
-constexpr const char* kTooLarge =
-    "The environment is too large for an absolute map at the default globalmap_scale: "
-    "the absolute map stays empty";
 
 // First source index of a window, or nothing when the position cannot address any cell (no
 // map yet, or a coordinate so far out that no window of 2^32 cells could reach back).
@@ -79,22 +73,17 @@ MapConfig windowConfig(const MapConfig& config, double x, double y) {
 
 }  // namespace
 
-void buildAbsoluteMap(AbsoluteMapData& record, const Walls& walls, double globalmapScale,
-                      TimeStamp tm, std::ostream& console) {
+bool absoluteMapFits(const Walls& walls, double scale) {
+    return gridSize(walls.maxX(), walls.maxY(), scale).has_value();
+}
+
+void buildAbsoluteMap(AbsoluteMapData& record, const Walls& walls,
+                      const AbsoluteMapSettings& settings, TimeStamp tm) {
     record = AbsoluteMapData{};
     record.tm = tm;
-    double scale = positiveOr("globalmap_scale", globalmapScale, kDefaultGlobalMapScale, console);
-    std::optional<GridSize> size = gridSize(walls.maxX(), walls.maxY(), scale);
-    if (!size && scale != kDefaultGlobalMapScale) {
-        reportRejected("globalmap_scale", valueText(scale), valueText(kDefaultGlobalMapScale),
-                       console);
-        scale = kDefaultGlobalMapScale;
-        size = gridSize(walls.maxX(), walls.maxY(), scale);
-    }
-    if (!size) {
-        console << kTooLarge << "\n";
-        return;
-    }
+    const double scale = settings.scale;
+    const std::optional<GridSize> size = gridSize(walls.maxX(), walls.maxY(), scale);
+    if (!size) return;
     record.mapconfig.xScale = record.mapconfig.yScale = scale;
     record.mapconfig.width = static_cast<std::uint32_t>(size->width);
     record.mapconfig.height = static_cast<std::uint32_t>(size->height);

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <iosfwd>
 
 #include "environment/walls.hpp"
+#include "maps/absolute_map_settings.hpp"
 #include "maps/map_records.hpp"
 
 namespace vostrel {
@@ -16,15 +16,14 @@ inline constexpr std::uint64_t kMaxSubMapCells = std::uint64_t{64} * 1024 * 1024
 // Largest grid built from the configuration, in cells.
 inline constexpr std::int64_t kMaxGridCells = std::int64_t{64} * 1024 * 1024;
 
-inline constexpr double kDefaultGlobalMapScale = 0.1;
+// Whether the walls' extent at scale makes a grid of at most kMaxGridCells cells.
+bool absoluteMapFits(const Walls& walls, double scale);
 
-// Fills record with the walls rasterised at globalmapScale over 0..maxX by 0..maxY: width
-// trunc(maxX/scale)+1, height likewise, origin (0, 0, 0), 100/0 cells. A scale that is not a
-// positive number, or that would give a grid larger than kMaxGridCells, is reported on console
-// and the default is used; if even the default is too fine for the environment the record is
-// left empty.
-void buildAbsoluteMap(AbsoluteMapData& record, const Walls& walls, double globalmapScale,
-                      TimeStamp tm, std::ostream& console);
+// Fills record with the walls rasterised at the settings' scale over 0..maxX by 0..maxY: width
+// trunc(maxX/scale)+1, height likewise, origin (0, 0, 0), 100/0 cells. When the grid would not
+// fit (see absoluteMapFits) the record is left empty but for its time stamp.
+void buildAbsoluteMap(AbsoluteMapData& record, const Walls& walls,
+                      const AbsoluteMapSettings& settings, TimeStamp tm);
 
 // The window of w x h cells whose first cell is the one under (x, y) (cell indices truncated
 // towards zero), with the map's time stamp and configuration except that the origin position

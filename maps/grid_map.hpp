@@ -20,7 +20,7 @@ public:
     static constexpr std::uint8_t kFree = 0;
 
     // height rows of width free cells of scale metres. Negative sizes count as 0; the caller
-    // keeps sizes and scale sane (see checkedLocalMapSettings).
+    // keeps sizes and scale sane (see LocalMapSettings).
     GridMap(std::int32_t width, std::int32_t height, double scale);
 
     // Clears the grid, moves every wall into the frame of pose and rasterises it. The segment

@@ -1,30 +1,6 @@
 #include "maps/relative_map.hpp"
 
-#include <ostream>
-#include <string>
-
-#include "maps/absolute_map.hpp"
-#include "robot/setting_check.hpp"
-
 namespace vostrel {
-
-LocalMapSettings checkedLocalMapSettings(std::int64_t width, std::int64_t height, double scale,
-                                         std::ostream& console) {
-    const LocalMapSettings fallback;
-    LocalMapSettings s;
-    s.width = countOr("localmap_width", width, fallback.width, kMaxGridCells, console);
-    s.height = countOr("localmap_height", height, fallback.height, kMaxGridCells, console);
-    if (std::int64_t{s.width} * s.height > kMaxGridCells) {
-        reportRejected("localmap_width", std::to_string(s.width), std::to_string(fallback.width),
-                       console);
-        reportRejected("localmap_height", std::to_string(s.height),
-                       std::to_string(fallback.height), console);
-        s.width = fallback.width;
-        s.height = fallback.height;
-    }
-    s.scale = positiveOr("localmap_scale", scale, fallback.scale, console);
-    return s;
-}
 
 void refreshRelativeMap(RelativeMapData& record, const GridMap& local, TimeStamp tm,
                         const Pose2D& robot, bool copyCells) {

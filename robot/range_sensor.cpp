@@ -96,18 +96,16 @@ void addArc(RayBuckets& buckets, std::uint32_t item, double lo, double width, do
 
 }  // namespace
 
-RangeSensor::RangeSensor(double start, double end, double maxDistance, std::int32_t farCode,
-                         std::int32_t rayCount, double sensorX, double sensorY,
-                         double sensorHeading, double noiseSigma)
-    : start_(start),
-      end_(end),
-      maxDistance_(maxDistance),
-      farCode_(farCode),
-      rayCount_(rayCount),
-      sensorX_(sensorX),
-      sensorY_(sensorY),
-      sensorHeading_(sensorHeading),
-      noiseSigma_(noiseSigma) {
+RangeSensor::RangeSensor(const RangeSensorSettings& settings)
+    : start_(settings.startAngle),
+      end_(settings.endAngle),
+      maxDistance_(settings.maxDistance),
+      farCode_(settings.farCode),
+      rayCount_(settings.rayCount),
+      sensorX_(settings.x),
+      sensorY_(settings.y),
+      sensorHeading_(settings.heading),
+      noiseSigma_(settings.noiseSigma) {
     if (start_ > end_) std::swap(start_, end_);
     const auto n = static_cast<std::size_t>(std::max(rayCount_, 0));
     readings_.assign(n, farCode_);

@@ -4,11 +4,12 @@
 #include <span>
 #include <vector>
 
+#include "environment/pose_2d.hpp"
 #include "environment/segment.hpp"
 #include "environment/vec2.hpp"
 #include "platform/c_random.hpp"
-#include "environment/pose_2d.hpp"
 #include "robot/range_data.hpp"
+#include "robot/range_sensor_settings.hpp"
 #include "robot/ray_buckets.hpp"
 
 namespace vostrel {
@@ -21,12 +22,7 @@ class RangeSensor {
 public:
     // No rays.
     RangeSensor() = default;
-    // start/end in degrees (swapped when start > end); maxDistance and the sensor offset in
-    // metres, sensorHeading in radians relative to the robot; noiseSigma in metres. A negative
-    // rayCount is kept as given but means no rays.
-    RangeSensor(double start, double end, double maxDistance, std::int32_t farCode,
-                std::int32_t rayCount, double sensorX, double sensorY, double sensorHeading,
-                double noiseSigma);
+    explicit RangeSensor(const RangeSensorSettings& settings);
 
     // Casts every ray from the sensor's world pose on the robot at robotPose against the walls
     // and the persons (disc centres, radius personRadius; none seen when the radius is not

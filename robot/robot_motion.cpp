@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "platform/gaussian_random.hpp"
-#include "robot/setting_check.hpp"
 
 namespace vostrel {
 
@@ -11,14 +10,9 @@ void RobotMotion::place(const RobotPlacement& placement) {
     pose_ = {placement.initX, placement.initY, placement.initHeading * kRadiansPerDegree};
 }
 
-void RobotMotion::startDrive(const DriveSettings& settings, Tick now, std::ostream& console) {
-    const DriveSettings fallback;
-    const double tread = positiveOr("robot_tread", settings.tread, fallback.tread, console);
-    const double acceleration = positiveOr("robot_acceleration", settings.acceleration,
-                                           fallback.acceleration, console);
-    const double deceleration = positiveOr("robot_deceleration", settings.deceleration,
-                                           fallback.deceleration, console);
-    drive_.setup(tread * 1000.0, acceleration * 1000.0, deceleration * 1000.0, 0.0, 0.0, 0.0);
+void RobotMotion::startDrive(const DriveSettings& settings, Tick now) {
+    drive_.setup(settings.tread * 1000.0, settings.acceleration * 1000.0,
+                 settings.deceleration * 1000.0, 0.0, 0.0, 0.0);
     drive_.reset(now);
 }
 

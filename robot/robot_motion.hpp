@@ -1,36 +1,16 @@
 #pragma once
 
-#include <iosfwd>
 #include <optional>
 
+#include "environment/pose_2d.hpp"
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
 #include "robot/drive_model.hpp"
-#include "environment/pose_2d.hpp"
+#include "robot/drive_settings.hpp"
+#include "robot/robot_placement.hpp"
 #include "robot/velocity_command.hpp"
 
 namespace vostrel {
-
-// Where the drive model's frame sits in the world and how noisy the motion is; read every
-// cycle, so a change takes effect at once. Fields follow the configuration keys robot_init_x,
-// robot_init_y, robot_init_heading, robot_move_error_x, robot_move_error_y and
-// robot_move_error_heading.
-struct RobotPlacement {
-    double initX = 3.5;               // m
-    double initY = 1.0;               // m
-    double initHeading = 200.0;       // degrees
-    double moveErrorX = 0.0;          // m per m moved, along the drive frame's x axis
-    double moveErrorY = 0.0;          // m per m moved, along the drive frame's y axis
-    double moveErrorHeading = 0.0;    // degrees per m moved
-};
-
-// The drive's mechanics, read at activation: robot_tread, robot_acceleration,
-// robot_deceleration.
-struct DriveSettings {
-    double tread = 0.3325;            // m
-    double acceleration = 0.400;      // m/s^2
-    double deceleration = 0.400;      // m/s^2
-};
 
 // The simulated robot: the drive model in its odometry frame, mapped onto the world at the
 // initial pose, plus a fresh motion error every cycle. The error is never fed back into the
@@ -39,10 +19,8 @@ class RobotMotion {
 public:
     // The pose at the start of a run: the initial pose itself, before the drive runs.
     void place(const RobotPlacement& placement);
-    // Sets the drive up at rest in its home pose with the epoch now. A tread, acceleration or
-    // deceleration that is not a positive finite number is reported on console and replaced
-    // by its default, since any of them would stall or derail the integration.
-    void startDrive(const DriveSettings& settings, Tick now, std::ostream& console);
+    // Sets the drive up at rest in its home pose with the epoch now.
+    void startDrive(const DriveSettings& settings, Tick now);
 
     // Whether a command may reach the drive: every value finite and the wheel speeds it asks
     // for finite. Checked by the caller, which reports what it refuses.

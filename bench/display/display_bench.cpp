@@ -28,11 +28,12 @@ void BM_DisplayStep(benchmark::State& state) {
         persons.push_back({{uniform(rng, 0, 20), uniform(rng, 0, 15)},
                            {uniform(rng, -1, 1), uniform(rng, -1, 1)}, i});
     const std::vector<Pose2D> robots{{10.0, 7.5, 0.3}};
-    RangeSensor sensor(-30.0, 210.0, 30.0, -1, 480, 0.0, 0.0, 0.0, 0.0);
+    RangeSensor sensor(RangeSensorSettings{});
     sensor.scan(robots[0], walls.all(), {}, 0.2, rng);
 
     std::ostringstream console;
-    auto window = openSimulationWindow(walls, 0.05, WindowOptions{false, ""}, console);
+    auto window =
+        openSimulationWindow(walls, DisplaySettings{0.05}, WindowOptions{false, ""}, console);
     const DisplayScene scene{sensor.displayRays(), state.range(1) != 0, walls.all(), robots,
                              persons, 2};
     for (auto _ : state) {

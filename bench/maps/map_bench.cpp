@@ -2,7 +2,6 @@
 // activation-time absolute map, against the number of walls.
 #include <benchmark/benchmark.h>
 
-#include <sstream>
 #include <vector>
 
 #include "maps/absolute_map.hpp"
@@ -45,9 +44,8 @@ BENCHMARK(BM_RelativeMapRefresh)->ArgName("walls")->Arg(10)->Arg(100)->Arg(1000)
 void BM_AbsoluteMapBuild(benchmark::State& state) {
     const Walls walls = building(static_cast<int>(state.range(0)));
     AbsoluteMapData record;
-    std::ostringstream console;
     for (auto _ : state) {
-        buildAbsoluteMap(record, walls, 0.1, TimeStamp{}, console);
+        buildAbsoluteMap(record, walls, AbsoluteMapSettings{0.1}, TimeStamp{});
         benchmark::DoNotOptimize(record.cells.data());
     }
 }
@@ -56,8 +54,7 @@ BENCHMARK(BM_AbsoluteMapBuild)->ArgName("walls")->Arg(100)->Arg(1000)
 
 void BM_SubMap(benchmark::State& state) {
     AbsoluteMapData record;
-    std::ostringstream console;
-    buildAbsoluteMap(record, building(100), 0.1, TimeStamp{}, console);
+    buildAbsoluteMap(record, building(100), AbsoluteMapSettings{0.1}, TimeStamp{});
     for (auto _ : state) benchmark::DoNotOptimize(subMap(record, 5.0, 5.0, 200, 200));
 }
 BENCHMARK(BM_SubMap)->Unit(benchmark::kMicrosecond);

@@ -29,7 +29,7 @@ void BM_Scan(benchmark::State& state) {
     std::vector<Vec2> persons;
     for (int i = 0; i < state.range(1); ++i)
         persons.push_back({uniform(rng, -15, 15), uniform(rng, -15, 15)});
-    RangeSensor sensor(-30.0, 210.0, 30.0, -1, 480, 0.0, 0.0, 0.0, 0.01);
+    RangeSensor sensor(RangeSensorSettings{.noiseSigma = 0.01});
     const Pose2D robot{0.1, 0.2, 0.3};
     for (auto _ : state) {
         sensor.scan(robot, walls, persons, 0.2, rng);

@@ -1,8 +1,6 @@
 // The per-cycle robot update: drive ramps, arc integration, world mapping, three error draws.
 #include <benchmark/benchmark.h>
 
-#include <sstream>
-
 #include "robot/robot_motion.hpp"
 
 namespace vostrel {
@@ -13,9 +11,8 @@ void BM_RobotUpdate(benchmark::State& state) {
     placement.moveErrorX = placement.moveErrorY = 0.01;
     placement.moveErrorHeading = 1.0;
     RobotMotion robot;
-    std::ostringstream console;
     robot.place(placement);
-    robot.startDrive(DriveSettings{}, 0, console);
+    robot.startDrive(DriveSettings{}, 0);
     CRandom rng{1};
     Tick now = 0;
     robot.update(VelocityCommand{0.5, 0.0, 0.3}, now, placement, rng);

@@ -40,8 +40,9 @@ class AnnotationLayerTest : public ::testing::Test {
     }
 
     std::ostringstream console;
-    std::unique_ptr<SimulationWindow> window = openSimulationWindow(
-        tenByFive(), 0.05, WindowOptions{false, ""}, console, &AnnotationLayer::bandHeight);
+    std::unique_ptr<SimulationWindow> window =
+        openSimulationWindow(tenByFive(), DisplaySettings{0.05}, WindowOptions{false, ""}, console,
+                             &AnnotationLayer::bandHeight);
     AnnotationLayer layer{10.0};
 };
 

@@ -88,8 +88,8 @@ TEST(WindowFrames, EveryShownFrameIsANumberedPng) {
     std::ostringstream console;
     Walls walls;
     walls.add(Segment::fromPoints({0.0, 0.0}, {2.0, 1.0}));
-    auto window = openSimulationWindow(walls, 0.05, WindowOptions{false, (dir / "a/b").string()},
-                                       console);
+    auto window = openSimulationWindow(walls, DisplaySettings{0.05},
+                                       WindowOptions{false, (dir / "a/b").string()}, console);
     const std::vector<Segment> wallList = walls.all();
     for (int i = 0; i < 3; ++i) {
         const std::vector<Pose2D> robots{{0.5 + 0.3 * i, 0.5, 0.0}};
@@ -135,8 +135,8 @@ TEST(WindowOnScreen, OpensShowsAndClosesOnAVirtualDisplay) {
             std::ostringstream console;
             Walls walls;
             walls.add(Segment::fromPoints({0.0, 0.0}, {3.0, 2.0}));
-            auto window =
-                openSimulationWindow(walls, 0.05, WindowOptions{true, dir.string()}, console);
+            auto window = openSimulationWindow(walls, DisplaySettings{0.05},
+                                               WindowOptions{true, dir.string()}, console);
             failures += !window->onScreen();
             failures += !console.str().empty();
             const std::vector<Pose2D> robots{{1.0, 1.0, 0.5}};

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <limits>
-#include <sstream>
 #include <vector>
 
 #include "environment/error.hpp"
@@ -32,9 +31,7 @@ AbsoluteMapData numbered() {
 
 TEST(AbsoluteMapBuild, CoversTheExtentAndMarksTheWallCells) {
     AbsoluteMapData map;
-    std::ostringstream console;
-    buildAbsoluteMap(map, tenByFive(), 0.1, TimeStamp{5, 6}, console);
-    EXPECT_TRUE(console.str().empty());
+    buildAbsoluteMap(map, tenByFive(), AbsoluteMapSettings{0.1}, TimeStamp{5, 6});
     EXPECT_EQ(map.mapconfig.width, 101u);
     EXPECT_EQ(map.mapconfig.height, 51u);
     EXPECT_EQ(map.mapconfig.xScale, 0.1);
@@ -59,31 +56,29 @@ TEST(AbsoluteMapBuild, OddExtentShiftsTheCellsAgainstTheOrigin) {
     w.add(Segment::fromPoints({0.13, 2.0}, {0.13, 2.2}));
     w.add(Segment::fromPoints({10.05, 5.0}, {10.05, 5.0}));
     AbsoluteMapData map;
-    std::ostringstream console;
-    buildAbsoluteMap(map, w, 0.1, {}, console);
+    buildAbsoluteMap(map, w, AbsoluteMapSettings{0.1}, {});
     ASSERT_EQ(map.mapconfig.width, 101u);
     EXPECT_EQ(map.cells[10 * 101 + 0], kCellOccupied);
     EXPECT_EQ(map.cells[20 * 101 + 1], kCellOccupied);
     EXPECT_EQ(map.cells[20 * 101 + 0], kCellFree);
 }
 
-TEST(AbsoluteMapBuild, NonsenseScalesFallBackAndOversizedEnvironmentsStayEmpty) {
-    AbsoluteMapData map;
-    std::ostringstream console;
-    buildAbsoluteMap(map, tenByFive(), -0.5, {}, console);
-    EXPECT_EQ(console.str(), "Invalid globalmap_scale -0.5: using the default 0.1\n");
-    EXPECT_EQ(map.mapconfig.width, 101u);
-
-    console.str("");
-    buildAbsoluteMap(map, tenByFive(), 1e-9, {}, console);  // 10^20 cells
-    EXPECT_EQ(console.str(), "Invalid globalmap_scale 1e-09: using the default 0.1\n");
-    EXPECT_EQ(map.mapconfig.width, 101u);
-
+TEST(AbsoluteMapBuild, OversizedGridsStayEmpty) {
+    EXPECT_TRUE(absoluteMapFits(tenByFive(), 0.1));
+    EXPECT_FALSE(absoluteMapFits(tenByFive(), 1e-9));  // 10^20 cells
     Walls huge;
     huge.add(Segment::fromPoints({0.0, 0.0}, {1e300, 1e300}));
-    console.str("");
-    buildAbsoluteMap(map, huge, 0.1, {7, 0}, console);
-    EXPECT_NE(console.str().find("absolute map stays empty"), std::string::npos);
+    EXPECT_FALSE(absoluteMapFits(huge, 0.1));
+    Walls square;  // 8192 x 8192 cells at 1 m: exactly the most there may be
+    square.add(Segment::fromPoints({0.0, 0.0}, {8191.0, 8191.0}));
+    EXPECT_TRUE(absoluteMapFits(square, 1.0));
+    square.add(Segment::fromPoints({0.0, 0.0}, {0.0, 8192.0}));
+    EXPECT_FALSE(absoluteMapFits(square, 1.0));
+
+    AbsoluteMapData map;
+    buildAbsoluteMap(map, tenByFive(), AbsoluteMapSettings{0.1}, {});
+    buildAbsoluteMap(map, huge, AbsoluteMapSettings{0.1}, {7, 0});
+    EXPECT_EQ(map.tm.sec, 7u);
     EXPECT_EQ(map.mapconfig.width, 0u);
     EXPECT_TRUE(map.cells.empty());
     EXPECT_EQ(subMap(map, 0.0, 0.0, 2, 1).cells, (std::vector<std::uint8_t>{255, 255}));

@@ -1,17 +1,15 @@
 #include "maps/relative_map.hpp"
+#include "maps/local_map_settings.hpp"
 
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <vector>
 
 namespace vostrel {
 namespace {
 
 TEST(RelativeMap, FollowsTheRobotWithTheGridsSize) {
-    std::ostringstream console;
-    const LocalMapSettings s = checkedLocalMapSettings(200, 200, 0.05, console);
-    EXPECT_TRUE(console.str().empty());
+    const LocalMapSettings s;
     GridMap local(s.width, s.height, s.scale);
     const Pose2D robot{3.5, 1.0, 200.0 * kRadiansPerDegree};
     const std::vector<Segment> walls{Segment::fromPoints({0.0, 0.0}, {7.0, 0.0})};
@@ -47,33 +45,6 @@ TEST(RelativeMap, FollowsTheRobotWithTheGridsSize) {
     EXPECT_DOUBLE_EQ(record.mapconfig.origin.x, -0.25);
     EXPECT_DOUBLE_EQ(record.mapconfig.origin.y, -0.15);
     EXPECT_EQ(record.cells.size(), 15u);
-}
-
-TEST(RelativeMap, NonsenseSettingsAreReportedAndReplaced) {
-    std::ostringstream console;
-    LocalMapSettings s = checkedLocalMapSettings(0, -3, 0.0, console);
-    EXPECT_EQ(s.width, 200);
-    EXPECT_EQ(s.height, 200);
-    EXPECT_EQ(s.scale, 0.05);
-    EXPECT_EQ(console.str(),
-              "Invalid localmap_width 0: using the default 200\n"
-              "Invalid localmap_height -3: using the default 200\n"
-              "Invalid localmap_scale 0: using the default 0.05\n");
-
-    console.str("");
-    s = checkedLocalMapSettings(100000, 100000, 0.05, console);  // 10^10 cells
-    EXPECT_EQ(s.width, 200);
-    EXPECT_EQ(s.height, 200);
-    EXPECT_EQ(console.str(),
-              "Invalid localmap_width 100000: using the default 200\n"
-              "Invalid localmap_height 100000: using the default 200\n");
-
-    console.str("");
-    s = checkedLocalMapSettings(301, 99, 0.025, console);
-    EXPECT_EQ(s.width, 301);
-    EXPECT_EQ(s.height, 99);
-    EXPECT_EQ(s.scale, 0.025);
-    EXPECT_TRUE(console.str().empty());
 }
 
 }  // namespace

@@ -11,7 +11,11 @@ namespace {
 
 // One ray straight ahead (90 degrees on the sensor's scale), 30 m, far code -1, no noise.
 RangeSensor ahead(double sigma = 0.0, double maxDistance = 30.0) {
-    return RangeSensor(90.0, 91.0, maxDistance, -1, 1, 0.0, 0.0, 0.0, sigma);
+    return RangeSensor(RangeSensorSettings{.startAngle = 90.0,
+                                           .endAngle = 91.0,
+                                           .maxDistance = maxDistance,
+                                           .rayCount = 1,
+                                           .noiseSigma = sigma});
 }
 
 std::int32_t single(RangeSensor& sensor, const std::vector<Segment>& walls,
@@ -22,7 +26,7 @@ std::int32_t single(RangeSensor& sensor, const std::vector<Segment>& walls,
 }
 
 TEST(RangeSensorLayout, DefaultFanRunsCounterClockwiseFromTheRight) {
-    RangeSensor sensor(-30.0, 210.0, 30.0, -1, 480, 0.0, 0.0, 0.0, 0.0);
+    RangeSensor sensor(RangeSensorSettings{});
     EXPECT_DOUBLE_EQ(sensor.angularStep(), 0.5);
     CRandom rng{1};
     const double heading = 0.3;
@@ -44,7 +48,7 @@ TEST(RangeSensorLayout, DefaultFanRunsCounterClockwiseFromTheRight) {
 }
 
 TEST(RangeSensorLayout, SwappedLimitsAndRecordFields) {
-    RangeSensor sensor(210.0, -30.0, 30.0, -1, 480, 0.0, 0.0, 0.0, 0.0);
+    RangeSensor sensor(RangeSensorSettings{.startAngle = 210.0, .endAngle = -30.0});
     EXPECT_EQ(sensor.startAngle(), -30.0);
     EXPECT_EQ(sensor.endAngle(), 210.0);
     CRandom rng{1};
@@ -61,7 +65,7 @@ TEST(RangeSensorLayout, SwappedLimitsAndRecordFields) {
 }
 
 TEST(RangeSensorLayout, NegativeRayCountMeansNoRays) {
-    RangeSensor sensor(-30.0, 210.0, 30.0, -1, -5, 0.0, 0.0, 0.0, 0.1);
+    RangeSensor sensor(RangeSensorSettings{.rayCount = -5, .noiseSigma = 0.1});
     EXPECT_EQ(sensor.rayCount(), -5);
     EXPECT_EQ(sensor.angularStep(), 0.0);
     CRandom rng{1};
@@ -77,7 +81,12 @@ TEST(RangeSensorLayout, NegativeRayCountMeansNoRays) {
 
 TEST(RangeSensorLayout, SensorOffsetAndHeadingFollowTheRobot) {
     // Sensor 0.5 m forward and 0.1 m left, looking 90 degrees left of the robot.
-    RangeSensor sensor(90.0, 91.0, 30.0, -1, 1, 0.5, 0.1, 90.0 * kRadiansPerDegree, 0.0);
+    RangeSensor sensor(RangeSensorSettings{.startAngle = 90.0,
+                                           .endAngle = 91.0,
+                                           .rayCount = 1,
+                                           .x = 0.5,
+                                           .y = 0.1,
+                                           .heading = 90.0 * kRadiansPerDegree});
     CRandom rng{1};
     sensor.scan(Pose2D{2.0, 3.0, 90.0 * kRadiansPerDegree}, {}, {}, 0.2, rng);
     const Segment ray = sensor.displayRays()[0];
@@ -121,7 +130,8 @@ TEST(RangeSensorPersons, LinearBlendBetweenCentreAndGrazingRay) {
 TEST(RangeSensorPersons, AgreesWithTheClosestSegmentOfTheGeometryKit) {
     // Reference: the closest segment from the centre to the ray (margin 0), checked for
     // thousands of seeded single-person scenes around a fan of rays.
-    RangeSensor sensor(0.0, 360.0, 5.0, -1, 36, 0.0, 0.0, 0.0, 0.0);
+    RangeSensor sensor(RangeSensorSettings{
+        .startAngle = 0.0, .endAngle = 360.0, .maxDistance = 5.0, .rayCount = 36});
     CRandom rng{99};
     const auto uniform = [&](double lo, double hi) {
         return lo + (hi - lo) * rng.rand() / CRandom::kMax;
@@ -165,7 +175,7 @@ TEST(RangeSensorPersons, NearestOfWallsAndPersonsWhateverTheOrder) {
 
 TEST(RangeSensorNoise, DrawnOnlyForHitsAndNeverClamped) {
     // Two rays: one straight ahead at a wall, one backwards into nothing.
-    RangeSensor sensor(90.0, 450.0, 30.0, -1, 2, 0.0, 0.0, 0.0, 0.0);
+    RangeSensor sensor(RangeSensorSettings{.startAngle = 90.0, .endAngle = 450.0, .rayCount = 2});
     const std::vector<Segment> wall{Segment::fromPoints({2, -1}, {2, 1})};
     CRandom rng{11};
     CRandom reference{11};
@@ -176,7 +186,8 @@ TEST(RangeSensorNoise, DrawnOnlyForHitsAndNeverClamped) {
     EXPECT_EQ(sensor.readings()[0], 2000);
     EXPECT_EQ(sensor.readings()[1], -1);
 
-    RangeSensor noisy(90.0, 450.0, 30.0, -1, 2, 0.0, 0.0, 0.0, 3.0);
+    RangeSensor noisy(RangeSensorSettings{
+        .startAngle = 90.0, .endAngle = 450.0, .rayCount = 2, .noiseSigma = 3.0});
     bool negative = false;
     for (std::uint32_t seed = 1; seed < 200; ++seed) {
         CRandom r{seed};
@@ -190,7 +201,8 @@ TEST(RangeSensorNoise, DrawnOnlyForHitsAndNeverClamped) {
 
 TEST(RangeSensorCodes, FarCodeIsComparedByValueAndHugeRangesSaturate) {
     // Far code 2000: a wall at exactly 2 m reads like "nothing yet", so a farther wall wins.
-    RangeSensor sensor(90.0, 91.0, 30.0, 2000, 1, 0.0, 0.0, 0.0, 0.0);
+    RangeSensor sensor(
+        RangeSensorSettings{.startAngle = 90.0, .endAngle = 91.0, .farCode = 2000, .rayCount = 1});
     EXPECT_EQ(single(sensor, {Segment::fromPoints({2, -1}, {2, 1}),
                               Segment::fromPoints({3, -1}, {3, 1})}),
               3000);

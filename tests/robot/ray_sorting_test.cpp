@@ -24,8 +24,15 @@ struct Fan {
 
 void expectSameScans(const Fan& fan, std::uint64_t seed, int scans) {
     Draw d(seed);
-    RangeSensor sorted(fan.start, fan.end, fan.maxDistance, fan.farCode, fan.rays, fan.sensorX,
-                       0.05, fan.sensorHeading, fan.sigma);
+    RangeSensor sorted(RangeSensorSettings{.startAngle = fan.start,
+                                           .endAngle = fan.end,
+                                           .maxDistance = fan.maxDistance,
+                                           .farCode = fan.farCode,
+                                           .rayCount = fan.rays,
+                                           .x = fan.sensorX,
+                                           .y = 0.05,
+                                           .heading = fan.sensorHeading,
+                                           .noiseSigma = fan.sigma});
     RangeSensor plain = sorted;
     plain.usePlainLoops(true);
     CRandom ra{7}, rb{7};
@@ -88,7 +95,7 @@ TEST(RaySorting, ScansMatchThePlainLoops) {
 }
 
 TEST(RaySorting, AFanOfTheSameHeadingReusesItsDirectionsAndAnotherDoesNot) {
-    RangeSensor sensor(-30.0, 210.0, 30.0, -1, 480, 0.0, 0.0, 0.0, 0.0);
+    RangeSensor sensor(RangeSensorSettings{});
     RangeSensor fresh = sensor;
     CRandom rng{1};
     const std::vector<Segment> walls{Segment::fromPoints({-5, 5}, {5, 5})};

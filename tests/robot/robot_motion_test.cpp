@@ -5,7 +5,6 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
-#include <sstream>
 
 namespace vostrel {
 namespace {
@@ -22,7 +21,7 @@ class RobotMotionTest : public ::testing::Test {
 protected:
     void SetUp() override {
         robot.place(placement);
-        robot.startDrive(DriveSettings{}, 0, console);
+        robot.startDrive(DriveSettings{}, 0);
     }
     // Runs cycles every 100 ms from the current time up to `until`.
     void runUntil(Tick until) {
@@ -35,7 +34,6 @@ protected:
     RobotPlacement placement;
     RobotMotion robot;
     CRandom rng{7};
-    std::ostringstream console;
     Tick now = 0;
 };
 
@@ -46,7 +44,6 @@ TEST_F(RobotMotionTest, WithoutCommandsTheRobotStaysAtTheInitialPose) {
     EXPECT_EQ(robot.pose(), (Pose2D{3.5, 1.0, 200.0 * kRadiansPerDegree}));
     EXPECT_EQ(robot.speed(), 0.0);
     EXPECT_EQ(robot.turnRate(), 0.0);
-    EXPECT_TRUE(console.str().empty());
 }
 
 TEST_F(RobotMotionTest, CommandTakesEffectFromTheNextCycleAndIgnoresVy) {
@@ -93,7 +90,7 @@ TEST_F(RobotMotionTest, ErrorRunsAlongTheInitialAxesAndIsNotFedBack) {
     clean.moveErrorX = 0.0;
     CRandom twinRng{7};
     twin.place(clean);
-    twin.startDrive(DriveSettings{}, 0, console);
+    twin.startDrive(DriveSettings{}, 0);
 
     const VelocityCommand turnAndGo{0.4, 0.0, 0.6};
     robot.update(turnAndGo, 0, placement, rng);
@@ -158,17 +155,6 @@ TEST_F(RobotMotionTest, AcceptedExtremeCommandsKeepThePoseFinite) {
             ASSERT_TRUE(std::isfinite(robot.speed()) && std::isfinite(robot.turnRate()));
         }
     }
-}
-
-TEST(RobotMotionSetup, NonsenseDriveSettingsFallBackToTheDefaults) {
-    RobotMotion robot;
-    std::ostringstream console;
-    robot.startDrive(DriveSettings{0.0, -1.0, 0.4}, 5, console);
-    EXPECT_DOUBLE_EQ(robot.drive().tread(), 332.5);
-    EXPECT_EQ(console.str(),
-              "Invalid robot_tread 0: using the default 0.3325\n"
-              "Invalid robot_acceleration -1: using the default 0.4\n");
-    EXPECT_EQ(robot.drive().lastUpdate(), 5u);
 }
 
 }  // namespace

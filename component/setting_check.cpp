@@ -1,4 +1,4 @@
-#include "robot/setting_check.hpp"
+#include "component/setting_check.hpp"
 
 #include <algorithm>
 #include <cmath>
@@ -28,7 +28,8 @@ double positiveOr(std::string_view key, double value, double fallback, std::ostr
 
 std::int32_t countOr(std::string_view key, std::int64_t value, std::int32_t fallback,
                      std::int64_t limit, std::ostream& console) {
-    const std::int64_t top = std::min<std::int64_t>(limit, std::numeric_limits<std::int32_t>::max());
+    const std::int64_t top =
+        std::min<std::int64_t>(limit, std::numeric_limits<std::int32_t>::max());
     if (value >= 1 && value <= top) return static_cast<std::int32_t>(value);
     reportRejected(key, std::to_string(value), std::to_string(fallback), console);
     return fallback;
