@@ -62,6 +62,7 @@ class FollowerTest : public ::testing::Test {
             Process(DEMO_STANDIN,
                     {"-o", "corba.nameservers:" + ns_.address(), "-o", "corba.endpoints:127.0.0.1",
                      "-o", "naming.formats:%n.rtc", "-o", "exec_cxt.periodic.rate:20", "-o",
+                     "exec_cxt.activation_timeout:60", "-o",
                      "manager.components.preactivation:Vostrel0", "-o",
                      "Simulato.Vostrel.conf.default.scene:fixed"},
                     standInLog());

@@ -29,6 +29,7 @@ std::string runComponent(const std::string& dir, const std::string& displayConf)
     std::ofstream(dir + "/rtc.conf") << "naming.enable: NO\n"
                                      << "corba.endpoints: 127.0.0.1:\n"
                                      << "exec_cxt.periodic.rate: 20\n"
+                                     << "exec_cxt.activation_timeout: 60\n"
                                      << "manager.components.preactivation: Vostrel0\n"
                                      << "Simulato.Vostrel.config_file: " << dir << "/vostrel.conf\n"
                                      << "vostrel.display.window: NO\n"

@@ -36,6 +36,7 @@ TEST(ServedProcess, TheComponentServesTheViewWhenRtcConfAsks) {
         << "corba.nameservers: 127.0.0.1:" << rtctest::freePort() << "\n"
         << "corba.endpoints: 127.0.0.1:\n"
         << "exec_cxt.periodic.rate: 20\n"
+        << "exec_cxt.activation_timeout: 60\n"
         << "manager.components.preactivation: Vostrel0\n"
         << "Simulato.Vostrel.config_file: " << dir << "/vostrel.conf\n"
         << "vostrel.display.window: NO\n"
