@@ -1,0 +1,48 @@
+#include "display/run_display.hpp"
+
+#include "component/simulation_run.hpp"
+
+namespace vostrel {
+
+RunDisplay::RunDisplay(RunDisplayOptions options, std::ostream& console)
+    : options_(std::move(options)), console_(console) {}
+
+RunDisplay::~RunDisplay() = default;
+
+void RunDisplay::starting(const SimulationRun& run, const Configuration& config) {
+    window_.reset();
+    annotation_.reset();
+    if (options_.annotation.enabled)
+        annotation_ = std::make_unique<AnnotationLayer>(options_.annotation.trailSeconds);
+    window_ = openSimulationWindow(run.environment().walls, config.show_map_scale, options_.window,
+                                   console_, annotation_ ? &AnnotationLayer::bandHeight : nullptr);
+}
+
+void RunDisplay::cycleReady(const SimulationRun& run, const Configuration& config) {
+    if (!window_) return;
+    const Crowd& crowd = *run.crowd();
+    const std::vector<Person>& persons = crowd.persons();
+    drawData_.resize(persons.size());
+    for (std::size_t i = 0; i < persons.size(); ++i)
+        drawData_[i] = {persons[i].position(), persons[i].velocity(), persons[i].id};
+    DisplayScene scene;
+    scene.rays = run.sensor().displayRays();
+    scene.drawRays = config.display_range_data != 0;
+    scene.walls = run.environment().walls.all();
+    scene.robots = crowd.robots();
+    scene.persons = drawData_;
+    scene.followingTargetId = config.following_target_id;
+    if (annotation_)
+        annotation_->displayStep(
+            *window_, scene,
+            {(run.clock().now() - run.startTick()) / 1000.0, run.stepCount(), run.seed()});
+    else
+        window_->displayStep(scene);
+}
+
+void RunDisplay::stopped(const SimulationRun&) {
+    window_.reset();
+    annotation_.reset();
+}
+
+}  // namespace vostrel
