@@ -61,11 +61,9 @@ struct Options {
     std::string serve;
 };
 
-int check(const Options& o, const Configuration& config, std::uint32_t seed) {
-    CRandom rng(seed);
+int check(const Options& o, const Configuration& config) {
     std::string path;
-    const FieldData field =
-        loadFieldFile(config.FieldDataFile, o.fieldFolders, rng, std::cerr, &path);
+    const FieldData field = loadFieldFile(config.FieldDataFile, o.fieldFolders, std::cerr, &path);
     // Activation builds the network from whatever the loader kept, errors or not.
     DebugImageWriter writer;
     buildSpatialNetwork(field.environment(), std::cerr, std::cout, o.noImages ? nullptr : &writer);
@@ -292,6 +290,6 @@ int main(int argc, char** argv) {
 
     Configuration config;
     if (!configure(o, config)) return 1;
-    if (o.check) return check(o, config, o.seed.value_or(calendarSeed()));
+    if (o.check) return check(o, config);
     return run(o, config);
 }

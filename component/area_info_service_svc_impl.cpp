@@ -4,14 +4,14 @@
 
 ZYK::TimedAreaInfo* AreaInfoServiceSVC_impl::getAreaInfo() {
     auto* out = new ZYK::TimedAreaInfo;
-    run_.withSubareas([&](const vostrel::SubareaList& list) {
+    run_.withAreas([&](const vostrel::SubareaList& list, const std::vector<int>& populations) {
         out->tm = vostrel::wire::time(vostrel::stampOf(clock_.now()));
         out->data.length(static_cast<CORBA::ULong>(list.size()));
         for (CORBA::ULong i = 0; i < out->data.length(); ++i) {
             const vostrel::Subarea& s = list[i];
             ZYK::AreaInfo& a = out->data[i];
             a.id = s.id();
-            a.population = s.population();
+            a.population = i < populations.size() ? populations[i] : 0;
             const auto& links = s.links();
             a.links.length(static_cast<CORBA::ULong>(links.size()));
             for (CORBA::ULong k = 0; k < a.links.length(); ++k) {

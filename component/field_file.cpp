@@ -8,11 +8,11 @@
 namespace vostrel {
 
 FieldData loadFieldFile(const std::string& name, const std::vector<std::string>& folders,
-                        CRandom& rng, std::ostream& err, std::string* path) {
+                        std::ostream& err, std::string* path) {
     std::vector<std::string> tried;
     const std::string found = rtc::findFile(name, folders, tried);
     if (path != nullptr) *path = found.empty() ? name : found;
-    FieldData field(found.empty() ? name : found, rng, err);
+    FieldData field(found.empty() ? name : found, err);
     if (!field.opened() && !tried.empty())
         err << "The environment file was looked for at " << rtc::listOfPaths(tried) << ".\n";
     return field;

@@ -14,7 +14,7 @@ namespace vostrel {
 // be opened, one line after the loader's own message gives the absolute paths looked at.
 // `path` (when given) receives the path that was opened.
 FieldData loadFieldFile(const std::string& name, const std::vector<std::string>& folders,
-                        CRandom& rng, std::ostream& err, std::string* path = nullptr);
+                        std::ostream& err, std::string* path = nullptr);
 
 // The folders of a comma-separated list of configuration files, the last (which overrides the
 // others) first.

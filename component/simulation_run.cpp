@@ -37,7 +37,8 @@ SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
       out_(out),
       err_(err),
       options_(std::move(options)),
-      rng_(seed),
+      world_(std::make_shared<const World>()),
+      state_(seed),
       seed_(seed) {
     err_ << kBanner;
 }
@@ -47,18 +48,23 @@ SimulationRun::~SimulationRun() = default;
 void SimulationRun::activate(const Configuration& config, CancelCheck cancelled) {
     err_ << kStartInitialization;
     stepCount_ = 0;
+    crowd_.reset();
     {
-        const FieldData field =
-            loadFieldFile(config.FieldDataFile, options_.fieldFolders, rng_, err_);
-        environmentLoaded_ = loadedCleanly(field);
-        std::lock_guard lock(crowdLock_);
-        crowd_.reset();
-        environment_ = field.environment();
-        actions_ = field.actionTable();
-        subareas_.clear();
+        std::lock_guard lock(areasLock_);
+        servedWorld_.reset();
+        servedPopulations_.clear();
     }
-    buildNetwork(std::move(cancelled));
-    warnAboutSettings(config, environment_, err_);
+    auto world = std::make_shared<World>();
+    {
+        const FieldData field = loadFieldFile(config.FieldDataFile, options_.fieldFolders, err_);
+        environmentLoaded_ = loadedCleanly(field);
+        world->environment = field.environment();
+        world->actions = field.actionTable();
+    }
+    world_ = world;
+    state_.restart(world->environment);  // the run's first draws, straight after loading
+    world->subareas = buildNetwork(world->environment, std::move(cancelled));
+    warnAboutSettings(config, world_->environment, err_);
 
     robot_.place(placementOf(config));
     sensor_ = RangeSensor(config.range_start_position, config.range_end_position,
@@ -66,13 +72,11 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
                           config.range_data_num, config.range_sensor_x, config.range_sensor_y,
                           config.range_sensor_heading * kRadiansPerDegree,
                           config.range_std_deviation);
-    {
-        std::lock_guard lock(crowdLock_);
-        crowd_ = std::make_unique<Crowd>(environment_, actions_, subareas_,
-                                         config.walkingrate_mean,
-                                         config.walkingrate_std_deviation, rng_, err_);
-        crowd_->robots().push_back(robot_.pose());
-    }
+    crowd_ = std::make_unique<Crowd>(
+        *world_, state_, WalkingRates{config.walkingrate_mean, config.walkingrate_std_deviation},
+        err_);
+    state_.robots.push_back(robot_.pose());
+    serveAreas();
 
     const LocalMapSettings local = checkedLocalMapSettings(
         config.localmap_width, config.localmap_height, config.localmap_scale, err_);
@@ -84,7 +88,7 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
     }
     {
         std::lock_guard lock(globalMapLock_);
-        buildAbsoluteMap(globalMap_, environment_.walls, config.globalmap_scale, cycleStamp_, err_);
+        buildAbsoluteMap(globalMap_, world_->environment.walls, config.globalmap_scale, cycleStamp_, err_);
     }
 
     for (RunObserver* o : observers_) o->starting(*this, config);
@@ -94,23 +98,28 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
     err_ << kFinishInitialization;
 
     preRun(config);
+    serveAreas();
     statistics_ = std::make_unique<CycleStatistics>(statsClock_);
     statistics_->start(CycleStatistics::kRunSlot);
     for (RunObserver* o : observers_) o->observe(*this, config);
 }
 
-void SimulationRun::buildNetwork(CancelCheck cancelled) {
-    if (environment_.entrances.empty()) return;
-    SubareaList network = buildSpatialNetwork(environment_, err_, out_, options_.debugImages.get(),
-                                              std::move(cancelled));
-    std::lock_guard lock(crowdLock_);
-    subareas_ = std::move(network);
+SubareaList SimulationRun::buildNetwork(const Environment& environment, CancelCheck cancelled) {
+    if (environment.entrances.empty()) return {};
+    return buildSpatialNetwork(environment, err_, out_, options_.debugImages.get(),
+                               std::move(cancelled));
+}
+
+void SimulationRun::serveAreas() {
+    std::lock_guard lock(areasLock_);
+    servedWorld_ = world_;
+    servedPopulations_ = state_.populations;
 }
 
 void SimulationRun::preRun(const Configuration& config) {
-    if (config.simulate_skip == 0 || config.simulate_people == 0 || environment_.entrances.empty())
+    if (config.simulate_skip == 0 || config.simulate_people == 0 ||
+        world_->environment.entrances.empty())
         return;
-    std::lock_guard lock(crowdLock_);
     for (int steps = 0;; ++steps) {
         const auto& persons = crowd_->persons();
         if (!persons.empty() &&
@@ -125,8 +134,6 @@ void SimulationRun::preRun(const Configuration& config) {
         }
         crowd_->step(0.1);
     }
-    for (std::size_t i = 0; i < subareas_.size(); ++i)
-        subareas_[i].setPopulation(crowd_->subareas()[i].population());
 }
 
 void SimulationRun::execute(const Configuration& config,
@@ -142,16 +149,14 @@ void SimulationRun::execute(const Configuration& config,
         refusals_.refuse(*accepted, source, clock_.now(), err_);
         accepted.reset();
     }
-    const Pose2D pose = robot_.update(accepted, clock_.now(), placementOf(config), rng_);
-    crowd_->robots()[0] = pose;
-    localGrid_.update(environment_.walls.all(), pose);
+    const Pose2D pose = robot_.update(accepted, clock_.now(), placementOf(config), state_.random);
+    state_.robots[0] = pose;
+    localGrid_.update(world_->environment.walls.all(), pose);
 
     if (config.simulate_people != 0) {
-        std::lock_guard lock(crowdLock_);
-        crowd_->advanceCrowd(clock_.now(), crowdTimer_);
-        const SubareaList& counted = crowd_->subareas();
-        for (std::size_t i = 0; i < subareas_.size(); ++i)
-            subareas_[i].setPopulation(counted[i].population());
+        crowd_->advance(clock_.now(), crowdTimer_);
+        std::lock_guard lock(areasLock_);
+        servedPopulations_ = state_.populations;
     }
 
     cycleStamp_ = stampOf(clock_.now());
@@ -193,8 +198,8 @@ void SimulationRun::writeOutputs(const Configuration& config, const Pose2D& pose
     }
 
     personPositions_.assign(o.persons.data.begin(), o.persons.data.end());
-    sensor_.scan(pose, environment_.walls.all(), personPositions_, config.range_person_radius,
-                 rng_);
+    sensor_.scan(pose, world_->environment.walls.all(), personPositions_,
+                 config.range_person_radius, state_.random);
     o.rangeData.tm = cycleStamp_;
     err_ << "\n";
     sensor_.fill(o.rangeData.data);
@@ -203,10 +208,7 @@ void SimulationRun::writeOutputs(const Configuration& config, const Pose2D& pose
 }
 
 void SimulationRun::deactivate() {
-    {
-        std::lock_guard lock(crowdLock_);
-        crowd_.reset();
-    }
+    crowd_.reset();
     if (statistics_) {
         statistics_->stop(CycleStatistics::kRunSlot);
         statistics_->printSummary(out_);

@@ -15,16 +15,14 @@
 #include "component/cycle_outputs.hpp"
 #include "component/cycle_statistics.hpp"
 #include "component/run_observer.hpp"
-#include "environment/action_table.hpp"
-#include "environment/area_lookup.hpp"
 #include "environment/debug_image_sink.hpp"
-#include "environment/environment.hpp"
 #include "environment/spatial_network_builder.hpp"
+#include "environment/world.hpp"
 #include "maps/grid_map.hpp"
 #include "maps/map_records.hpp"
 #include "people/crowd.hpp"
 #include "people/crowd_timer.hpp"
-#include "platform/c_random.hpp"
+#include "people/run_state.hpp"
 #include "platform/clock.hpp"
 #include "robot/range_sensor.hpp"
 #include "robot/robot_motion.hpp"
@@ -42,6 +40,9 @@ struct RunOptions {
 // the configuration, every cycle moves the robot and the crowd and produces the five port
 // samples, deactivation prints the summary. The framework binding and the batch runner both
 // drive it; they own the configuration and hand in the values in force at each call.
+//
+// A run reads one World (built at activation, never changed until the next one) and changes one
+// RunState (persons, seats, queues, counts, countdowns, robots, the random sequence).
 //
 // Threads: every call except the three guarded readers belongs to one thread (the execution
 // context's). The readers may run on any thread at any time; each takes the one lock that
@@ -85,11 +86,13 @@ public:
     }
     std::int32_t stepCount() const { return stepCount_; }
     const CycleOutputs& outputs() const { return outputs_; }
-    const Environment& environment() const { return environment_; }
+    const World& world() const { return *world_; }
+    const Environment& environment() const { return world_->environment; }
+    const RunState& state() const { return state_; }
     const Crowd* crowd() const { return crowd_.get(); }
     const Pose2D& robotPose() const { return robot_.pose(); }
     const CommandRefusals& commandRefusals() const { return refusals_; }
-    CRandom& random() { return rng_; }
+    CRandom& random() { return state_.random; }
     std::uint32_t seed() const { return seed_; }
     Tick startTick() const { return activationTick_; }  // the clock at activation
     Clock& clock() const { return clock_; }
@@ -97,9 +100,19 @@ public:
     const CycleStatistics* statistics() const { return statistics_.get(); }
 
     // Guarded readers for the services. Each calls f with the data under its lock.
-    template <class F> auto withSubareas(F&& f) const {
-        std::lock_guard lock(crowdLock_);
-        return f(static_cast<const SubareaList&>(subareas_));
+    // f(subareas, populations): the run's subareas and the persons counted in each after the
+    // last crowd advance; empty before the first network. Only the counts are copied under the
+    // lock; the subareas belong to a world that never changes and that f keeps alive.
+    template <class F> auto withAreas(F&& f) const {
+        std::shared_ptr<const World> world;
+        std::vector<int> populations;
+        {
+            std::lock_guard lock(areasLock_);
+            world = servedWorld_;
+            populations = servedPopulations_;
+        }
+        static const SubareaList none;
+        return f(world ? world->subareas : none, static_cast<const std::vector<int>&>(populations));
     }
     template <class F> auto withGlobalMap(F&& f) const {
         std::lock_guard lock(globalMapLock_);
@@ -114,7 +127,8 @@ public:
     static constexpr int kMaxWarmUpSteps = 6000;  // 600 s of 0.1 s steps
 
 private:
-    void buildNetwork(CancelCheck cancelled);
+    SubareaList buildNetwork(const Environment& environment, CancelCheck cancelled);
+    void serveAreas();
     void preRun(const Configuration& config);
     void writeOutputs(const Configuration& config, const Pose2D& pose);
 
@@ -123,18 +137,18 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     RunOptions options_;
-    CRandom rng_;
 
     // Read-only during a run; replaced at activation.
-    Environment environment_;
-    ActionTable actions_;
-
-    // crowdLock_ guards crowd_ and subareas_; the component's list carries the populations the
-    // crowd counted, copied after every advance.
-    mutable std::mutex crowdLock_;
+    std::shared_ptr<const World> world_;
+    RunState state_;  // its random sequence runs on across activations
     std::unique_ptr<Crowd> crowd_;
-    SubareaList subareas_;
     CrowdTimer crowdTimer_;  // one per component: the previous tick outlives every run
+
+    // areasLock_ guards what the area service reads: the world of the run and the counts of
+    // persons in its subareas, copied after every crowd advance.
+    mutable std::mutex areasLock_;
+    std::shared_ptr<const World> servedWorld_;
+    std::vector<int> servedPopulations_;
 
     mutable std::mutex globalMapLock_;
     AbsoluteMapData globalMap_;

@@ -20,8 +20,7 @@ void RunDisplay::starting(const SimulationRun& run, const Configuration& config)
 
 void RunDisplay::cycleReady(const SimulationRun& run, const Configuration& config) {
     if (!window_) return;
-    const Crowd& crowd = *run.crowd();
-    const std::vector<Person>& persons = crowd.persons();
+    const std::vector<Person>& persons = run.crowd()->persons();
     drawData_.resize(persons.size());
     for (std::size_t i = 0; i < persons.size(); ++i)
         drawData_[i] = {persons[i].position(), persons[i].velocity(), persons[i].id};
@@ -29,7 +28,7 @@ void RunDisplay::cycleReady(const SimulationRun& run, const Configuration& confi
     scene.rays = run.sensor().displayRays();
     scene.drawRays = config.display_range_data != 0;
     scene.walls = run.environment().walls.all();
-    scene.robots = crowd.robots();
+    scene.robots = run.state().robots;
     scene.persons = drawData_;
     scene.followingTargetId = config.following_target_id;
     if (annotation_)

@@ -21,16 +21,4 @@ Subarea subareaAt(const SubareaList& list, double x, double y) {
     return list[static_cast<std::size_t>(i)];
 }
 
-void resetPopulation(SubareaList& list) {
-    for (Subarea& s : list) s.setPopulation(0);
-}
-
-void countAt(SubareaList& list, double x, double y) {
-    const int i = indexAt(list, x, y);
-    if (i >= 0) {
-        Subarea& s = list[static_cast<std::size_t>(i)];
-        s.setPopulation(s.population() + 1);
-    }
-}
-
 }  // namespace vostrel

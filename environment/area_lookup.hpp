@@ -15,8 +15,6 @@ int indexAt(const SubareaList& list, double x, double y);
 int idAt(const SubareaList& list, double x, double y);
 // Throws Error("Error: Coordinate is out of subareas.") when no subarea contains the point.
 Subarea subareaAt(const SubareaList& list, double x, double y);
-void resetPopulation(SubareaList& list);
-void countAt(SubareaList& list, double x, double y);
 
 inline constexpr const char* kOutOfSubareas = "Error: Coordinate is out of subareas.";
 

@@ -2,10 +2,7 @@
 
 namespace vostrel {
 
-Entrance::Entrance(int id_, Segment line_, GaussianRandom interval_, CRandom& rng)
-    : id(id_), line(line_), interval(interval_), countdown(interval_.draw(rng)) {}
-
-bool Entrance::tick(double dt, CRandom& rng) {
+bool Entrance::tick(double& countdown, double dt, CRandom& rng) const {
     countdown -= dt;
     if (countdown > 0.0) return false;
     countdown += interval.draw(rng);

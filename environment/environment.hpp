@@ -9,7 +9,7 @@
 
 namespace vostrel {
 
-// The environment as loaded; read-only during a run except for the entrances' countdowns.
+// The environment as loaded; read-only during a run.
 struct Environment {
     Walls walls;
     std::vector<Entrance> entrances;

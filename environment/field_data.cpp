@@ -181,8 +181,7 @@ private:
             return fail(std::string("Error! Entrance data could not create.\n") + kNumberError);
         if (!numbersFrom(0)) return false;
         if (!idInRange(0)) return fail(idError("Entrance", 0));
-        d_.environment_.entrances.emplace_back(id(0), line(1), GaussianRandom{num(5), num(6)},
-                                               d_.rng_);
+        d_.environment_.entrances.push_back({id(0), line(1), GaussianRandom{num(5), num(6)}});
         return true;
     }
 
@@ -289,8 +288,7 @@ private:
     const Token* blame_ = nullptr;
 };
 
-FieldData::FieldData(const std::string& fileName, CRandom& rng, std::ostream& err)
-    : rng_(rng), err_(err) {
+FieldData::FieldData(const std::string& fileName, std::ostream& err) : err_(err) {
     err_ << kStart;
     std::ifstream in(fileName, std::ios::binary);
     std::error_code ec;
@@ -322,8 +320,8 @@ FieldData::FieldData(const std::string& fileName, CRandom& rng, std::ostream& er
     load(content);
 }
 
-FieldData FieldData::fromText(std::string_view text, CRandom& rng, std::ostream& err) {
-    FieldData d(rng, err);
+FieldData FieldData::fromText(std::string_view text, std::ostream& err) {
+    FieldData d(err);
     d.err_ << kStart;
     d.load(text);
     return d;

@@ -9,7 +9,6 @@
 #include "environment/environment.hpp"
 #include "environment/field_tokenizer.hpp"
 #include "environment/subarea.hpp"
-#include "platform/c_random.hpp"
 
 namespace vostrel {
 
@@ -30,12 +29,12 @@ public:
         Segment border;
     };
 
-    // Reads, tokenises and parses the whole file, then prints the summary. Entrances draw their
-    // first countdown from rng as they are created.
-    FieldData(const std::string& fileName, CRandom& rng, std::ostream& err);
+    // Reads, tokenises and parses the whole file, then prints the summary. Draws nothing: the
+    // entrances' first countdowns are drawn where a run starts.
+    FieldData(const std::string& fileName, std::ostream& err);
 
     // The same on text already in memory (tests, fuzzing).
-    static FieldData fromText(std::string_view text, CRandom& rng, std::ostream& err);
+    static FieldData fromText(std::string_view text, std::ostream& err);
 
     const Environment& environment() const { return environment_; }
     const ActionTable& actionTable() const { return actions_; }
@@ -57,13 +56,12 @@ public:
     Place stoppedAt() const { return stoppedAt_; }
 
 private:
-    FieldData(CRandom& rng, std::ostream& err) : rng_(rng), err_(err) {}
+    explicit FieldData(std::ostream& err) : err_(err) {}
     void load(std::string_view text);
 
     class Parser;
     friend class Parser;
 
-    CRandom& rng_;
     std::ostream& err_;
     Environment environment_;
     ActionTable actions_;

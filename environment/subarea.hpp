@@ -12,8 +12,8 @@ struct SubareaLink {
     Segment border;  // the shared border line
 };
 
-// A convex piece of the walkable space with its links to neighbours and the persons counted
-// in it at the last count. Ids are not positions in the subarea list.
+// A convex piece of the walkable space with its links to neighbours. Ids are not positions in
+// the subarea list.
 class Subarea : public virtual Polygon {
 public:
     Subarea() = default;
@@ -25,8 +25,6 @@ public:
 
     int id() const { return id_; }
     const std::vector<SubareaLink>& links() const { return links_; }
-    int population() const { return population_; }
-    void setPopulation(int p) { population_ = p; }
 
     // Never merges duplicates: a neighbour across several collinear edges gets several links.
     void addLink(int neighbourId, const Segment& border) { links_.push_back({neighbourId, border}); }
@@ -37,14 +35,14 @@ public:
     // are neighbours.
     double passDistance(int fromId, int toId) const;
     std::vector<int> neighbours() const;
-    double density() const { return population_ / area(); }
+    // Persons per square metre when population persons stand in it.
+    double density(int population) const { return population / area(); }
 
 private:
     const SubareaLink* lastLinkTo(int id) const;
 
     int id_ = -1;
     std::vector<SubareaLink> links_;
-    int population_ = 0;
 };
 
 }  // namespace vostrel

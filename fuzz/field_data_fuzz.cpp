@@ -8,10 +8,9 @@
 #include "environment/field_data.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    vostrel::CRandom rng(1);
     std::ostringstream err;
     const auto field = vostrel::FieldData::fromText(
-        std::string_view(reinterpret_cast<const char*>(data), size), rng, err);
+        std::string_view(reinterpret_cast<const char*>(data), size), err);
     const vostrel::Environment& e = field.environment();
     for (const vostrel::Segment& w : e.walls.all()) (void)e.walls.isClear(w);
     for (std::size_t i = 0; i < e.entrances.size(); ++i)

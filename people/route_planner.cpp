@@ -32,18 +32,25 @@ void RoutePlanner::open(int c, double cost, double estimate, int parent) {
     openList_.insert(at, c);
 }
 
-const Route& RoutePlanner::find(const SubareaList& list, Vec2 p, Vec2 q, const AreaIndex* index) {
+const Route& RoutePlanner::find(const SubareaList& list, std::span<const int> populations, Vec2 p,
+                                Vec2 q, const AreaIndex* index) {
     const int s = index != nullptr ? index->indexAt(list, p.x, p.y) : indexAt(list, p.x, p.y);
     const int g = index != nullptr ? index->indexAt(list, q.x, q.y) : indexAt(list, q.x, q.y);
     if (s == g || s < 0 || g < 0) return straight(p, q);
 
     const auto at = [&](int i) -> const Subarea& { return list[static_cast<std::size_t>(i)]; };
+    // A list without counts (a plan outside any run) is an empty one.
+    const auto populationOf = [&](int i) {
+        return static_cast<std::size_t>(i) < populations.size()
+                   ? populations[static_cast<std::size_t>(i)]
+                   : 0;
+    };
     const int n = static_cast<int>(list.size());
     nodes_.assign(list.size(), SearchNode{});
     openList_.clear();
 
     const int startId = at(s).id();
-    const double startSpeed = speedAt(at(s).density());
+    const double startSpeed = speedAt(at(s).density(populationOf(s)));
     for (int c = 0; c < n; ++c) {
         if (c == s || !at(c).isNeighbour(startId)) continue;
         if (startSpeed > 0.0) {
@@ -78,7 +85,7 @@ const Route& RoutePlanner::find(const SubareaList& list, Vec2 p, Vec2 q, const A
             const int cId = at(c).id();
             const SearchNode& cn = nodes_[static_cast<std::size_t>(c)];
             if (cn.open || cn.closed || !area.isNeighbour(cId)) continue;
-            const double speed = speedAt(area.density());
+            const double speed = speedAt(area.density(populationOf(a)));
             if (speed > 0.0) {
                 const double w = area.passDistance(parentId, cId);
                 const Vec2 m = area.borderWith(cId).midpoint();

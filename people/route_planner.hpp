@@ -1,5 +1,6 @@
 #pragma once
 
+#include <span>
 #include <vector>
 
 #include "environment/area_index.hpp"
@@ -17,8 +18,10 @@ class RoutePlanner {
     // The route from the subarea containing p to the one containing q. A start or goal outside
     // every subarea, a shared subarea or no path at all give a route without subareas whose
     // cost is the straight-line distance from p to q. The result stays valid until the next call.
-    // An index built from the list, when given, locates p and q.
-    const Route& find(const SubareaList& list, Vec2 p, Vec2 q, const AreaIndex* index = nullptr);
+    // populations holds the persons counted in each subarea of the list (none when empty). An
+    // index built from the list, when given, locates p and q.
+    const Route& find(const SubareaList& list, std::span<const int> populations, Vec2 p, Vec2 q,
+                      const AreaIndex* index = nullptr);
 
     // Free walking speed through a subarea of that density; at or below 0 it is not walked through.
     static double speedAt(double density) { return 1.356 - 0.341 * density; }

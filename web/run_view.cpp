@@ -46,10 +46,9 @@ std::unique_ptr<RunView> RunView::open(SimulationRun& run, const ServeAddress& a
 void RunView::observe(const SimulationRun& run, const Configuration& config) {
     if (run.stepCount() == 0) {
         ++runs_;
-        const Crowd* crowd = run.crowd();
         static const SubareaList none;
-        server_.setEnvironment(
-            environmentJson(runs_, run.environment(), crowd ? crowd->subareas() : none));
+        server_.setEnvironment(environmentJson(runs_, run.environment(),
+                                               run.crowd() ? run.world().subareas : none));
     }
     if (server_.streams() == 0) return;
     fill(run, config);
@@ -79,23 +78,21 @@ void RunView::fill(const SimulationRun& run, const Configuration& config) {
         std::max<std::size_t>(1, (rays.size() + kMaxLaserRays - 1) / kMaxLaserRays);
     for (std::size_t i = 0; i < rays.size(); i += every) s.laser.push_back(rays[i].end());
 
-    const Crowd* crowd = run.crowd();
     s.persons.clear();
     s.seatOccupants.clear();
     s.populations.clear();
-    if (!crowd) {
+    if (!run.crowd()) {
         s.queues.clear();
         return;
     }
-    for (const Person& p : crowd->persons())
-        s.persons.push_back({p.id, p.position(), p.velocity()});
-    for (const SeatState& seat : crowd->seats())
+    const RunState& state = run.state();
+    for (const Person& p : state.persons) s.persons.push_back({p.id, p.position(), p.velocity()});
+    for (const SeatState& seat : state.seats)
         s.seatOccupants.push_back(seat.occupied ? seat.occupant : -1);
-    const auto& queues = crowd->queues();
-    s.queues.resize(queues.size());
-    for (std::size_t i = 0; i < queues.size(); ++i)
-        s.queues[i].assign(queues[i].begin(), queues[i].end());
-    for (const Subarea& a : crowd->subareas()) s.populations.push_back(a.population());
+    s.queues.resize(state.queues.size());
+    for (std::size_t i = 0; i < state.queues.size(); ++i)
+        s.queues[i].assign(state.queues[i].begin(), state.queues[i].end());
+    s.populations.assign(state.populations.begin(), state.populations.end());
 }
 
 std::unique_ptr<RunView> openRunView(SimulationRun& run, std::string_view address,

@@ -15,7 +15,7 @@ namespace {
 using namespace vostrel;
 
 struct Station {
-    Station() : field(std::string(VOSTREL_SOURCE_DIR) + "/examples/station.txt", rng, log) {
+    Station() : field(std::string(VOSTREL_SOURCE_DIR) + "/examples/station.txt", log) {
         network = buildSpatialNetwork(field.environment(), log, log, nullptr);
         std::mt19937_64 g(1);
         const auto u = [&](double hi) { return hi * ((g() >> 11) * 0x1p-53); };
@@ -28,7 +28,6 @@ struct Station {
             points.push_back({u(40), u(20)});
         }
     }
-    CRandom rng{1};
     std::ostringstream log;
     FieldData field;
     SubareaList network;

@@ -31,9 +31,8 @@ void BM_LoadField(benchmark::State& state) {
     const int destinations = static_cast<int>(state.range(1));
     const std::string text = generatedField(walls, destinations);
     for (auto _ : state) {
-        vostrel::CRandom rng(1);
         std::ostringstream err;
-        auto field = vostrel::FieldData::fromText(text, rng, err);
+        auto field = vostrel::FieldData::fromText(text, err);
         benchmark::DoNotOptimize(field.environment().walls.count());
     }
     const auto records = static_cast<double>(walls + destinations + 4);

@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "people/crowd.hpp"
+#include "people/route_chooser.hpp"
 
 namespace vostrel {
 namespace {
@@ -48,24 +49,29 @@ struct Hall {
             }
         actions.set(0, Action{kPoint, 1, 0, {2.0, 0.5}, 0});
     }
-    Environment env;
-    ActionTable actions;
-    SubareaList areas;
+    World world;
+    Environment& env = world.environment;
+    ActionTable& actions = world.actions;
+    SubareaList& areas = world.subareas;
 };
 
 void BM_Step(benchmark::State& state) {
     const int persons = static_cast<int>(state.range(0));
     Hall hall(static_cast<int>(state.range(1)));
-    CRandom rng(1);
     std::ostringstream err;
-    Crowd crowd(hall.env, hall.actions, hall.areas, 1.33, 0.1, rng, err);
+    RunState run(1);
+    run.restart(hall.env);
+    Crowd crowd(hall.world, run, WalkingRates{1.33, 0.1}, err);
+    const WorldIndex index(hall.world);
+    RouteChooser chooser(index);
+    CRandom& rng = run.random;
     for (int i = 0; i < persons; ++i) {
         Person p;
         p.walkingRate = GaussianRandom{1.33, 0.1}.draw(rng);
         p.setPosition({1.0 + GaussianRandom{0.5, 0.2}.draw(rng) * (kSide - 2.0),
                        1.0 + (i + 0.5) / persons * (kSide - 2.0)});
         p.action = *hall.actions.at(0);
-        crowd.chooseDestination(p);
+        chooser.chooseDestination(p, run);
         crowd.addPerson(std::move(p));
     }
     for (int i = 0; i < 50; ++i) crowd.step(0.1);  // get everybody moving

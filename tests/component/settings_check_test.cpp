@@ -152,16 +152,15 @@ TEST_F(FileSearch, WorkingDirectoryFirstThenTheNamingFilesFolder) {
 }
 
 TEST_F(FileSearch, TheLoaderNamesThePathsTriedWhenTheFileIsNowhere) {
-    CRandom rng(1);
     std::ostringstream err;
     const std::string folder = (root_ / "conf").string();
     std::string path;
-    const FieldData found = loadFieldFile("field.txt", {folder}, rng, err, &path);
+    const FieldData found = loadFieldFile("field.txt", {folder}, err, &path);
     EXPECT_TRUE(loadedCleanly(found)) << err.str();
     EXPECT_EQ(path, (root_ / "conf" / "field.txt").string());
 
     err.str("");
-    const FieldData missing = loadFieldFile("gone.txt", {folder}, rng, err);
+    const FieldData missing = loadFieldFile("gone.txt", {folder}, err);
     EXPECT_FALSE(loadedCleanly(missing));
     EXPECT_NE(err.str().find("Error! File \"gone.txt\" could not open.\n"), std::string::npos);
     EXPECT_NE(err.str().find("The environment file was looked for at " +

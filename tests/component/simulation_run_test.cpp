@@ -234,7 +234,8 @@ TEST(SimulationRun, NoEntranceMeansNoNetworkNoWarmUpAndAnEmptyCrowd) {
     h.cycle(c);
     EXPECT_EQ(h.console.str().find("spatial network"), std::string::npos);
     EXPECT_NE(h.console.str().find("Number of persons = 0\n"), std::string::npos);
-    EXPECT_TRUE(h.run.withSubareas([](const SubareaList& l) { return l.empty(); }));
+    EXPECT_TRUE(h.run.withAreas(
+        [](const SubareaList& l, const std::vector<int>& counts) { return l.empty() && counts.empty(); }));
     EXPECT_TRUE(h.run.outputs().persons.data.empty());
     EXPECT_EQ(h.run.outputs().peopleData.id, -1);
     h.run.withGlobalMap([](const AbsoluteMapData& m) {
@@ -257,9 +258,10 @@ TEST(SimulationRun, ServiceRecordsCarryTheCrowdCountsAndTheLocalMap) {
     Harness h(11);
     h.run.activate(c);
     for (int i = 0; i < 200; ++i) h.cycle(c);
-    const int counted = h.run.withSubareas([](const SubareaList& l) {
+    const int counted = h.run.withAreas([](const SubareaList& l, const std::vector<int>& counts) {
+        EXPECT_EQ(counts.size(), l.size());
         int n = 0;
-        for (const Subarea& s : l) n += s.population();
+        for (const int k : counts) n += k;
         return n;
     });
     EXPECT_GT(counted, 0);

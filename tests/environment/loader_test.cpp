@@ -26,9 +26,8 @@ struct Loaded {
 };
 
 Loaded load(std::string_view text) {
-    static CRandom rng(1);
     std::ostringstream err;
-    FieldData d = FieldData::fromText(text, rng, err);
+    FieldData d = FieldData::fromText(text, err);
     return {err.str(), std::move(d)};
 }
 
@@ -40,9 +39,8 @@ std::string failure(std::string_view text) {
 }
 
 TEST(Loader, MissingFilePrintsOpenErrorThenZeroCounts) {
-    CRandom rng(1);
     std::ostringstream err;
-    const FieldData d("no/such/file.txt", rng, err);
+    const FieldData d("no/such/file.txt", err);
     EXPECT_FALSE(d.opened());
     EXPECT_EQ(err.str(),
               kStart + "Error! File \"no/such/file.txt\" could not open.\n" + summary(0, 0, 0, 0, 0, 0, 0));
@@ -167,9 +165,8 @@ TEST(Loader, BadInputIsRefusedWithAMessage) {
 // was accepted as an empty world.
 TEST(LoaderLimits, EndlessInputStopsAtTheFileSizeLimit) {
     for (const char* endless : {"/dev/zero", "/dev/urandom"}) {
-        CRandom rng(1);
-        std::ostringstream err;
-        const FieldData d(endless, rng, err);
+            std::ostringstream err;
+        const FieldData d(endless, err);
         EXPECT_FALSE(d.ok()) << endless;
         EXPECT_EQ(err.str(), kStart + "Error! File \"" + endless +
                                  "\" is larger than 64 MB (67108864 bytes), the limit of an "
@@ -227,9 +224,8 @@ TEST(LoaderPlace, NothingReadIsToldApartFromAnEmptySection) {
 }
 
 TEST(LoaderPlace, ADirectoryCannotBeOpened) {
-    CRandom rng(1);
     std::ostringstream err;
-    const FieldData d(::testing::TempDir(), rng, err);
+    const FieldData d(::testing::TempDir(), err);
     EXPECT_FALSE(d.opened());
     EXPECT_NE(err.str().find("Error! File \"" + ::testing::TempDir() + "\" could not open.\n"),
               std::string::npos)

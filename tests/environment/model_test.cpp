@@ -41,19 +41,21 @@ TEST(Walls, OutOfRangeIndexRaisesItsText) {
 
 TEST(Entrance, ZeroIntervalArrivesOnEveryTickAndRemainderCarries) {
     CRandom rng(1);
-    Entrance e(1, Segment::fromPoints({0, 0}, {0, 2}), {0.0, 0.0}, rng);
-    for (int i = 0; i < 5; ++i) EXPECT_TRUE(e.tick(0.1, rng));
+    const Entrance e{1, Segment::fromPoints({0, 0}, {0, 2}), {0.0, 0.0}};
+    double countdown = 0.0;
+    for (int i = 0; i < 5; ++i) EXPECT_TRUE(e.tick(countdown, 0.1, rng));
 
-    Entrance slow(2, Segment::fromPoints({0, 0}, {0, 2}), {0.25, 0.0}, rng);
-    EXPECT_TRUE(!slow.tick(0.1, rng));
-    EXPECT_TRUE(!slow.tick(0.1, rng));
-    EXPECT_TRUE(slow.tick(0.1, rng));  // 0.25 - 0.3 <= 0
-    EXPECT_NEAR(slow.countdown, 0.2, 1e-12);
+    const Entrance slow{2, Segment::fromPoints({0, 0}, {0, 2}), {0.25, 0.0}};
+    double left = 0.25;
+    EXPECT_TRUE(!slow.tick(left, 0.1, rng));
+    EXPECT_TRUE(!slow.tick(left, 0.1, rng));
+    EXPECT_TRUE(slow.tick(left, 0.1, rng));  // 0.25 - 0.3 <= 0
+    EXPECT_NEAR(left, 0.2, 1e-12);
 }
 
 TEST(Entrance, SpawnPointIsAGaussianFractionOfTheLine) {
     CRandom rng(1);
-    Entrance e(1, Segment::fromPoints({0, 0}, {0, 10}), {0.0, 0.0}, rng);
+    const Entrance e{1, Segment::fromPoints({0, 0}, {0, 10}), {0.0, 0.0}};
     CRandom expect(rng.state());
     const double a = GaussianRandom{0.5, 0.1}.draw(expect);
     EXPECT_DOUBLE_EQ(e.spawnPoint(rng).y, 10 * a);
@@ -120,8 +122,7 @@ TEST(Subarea, LinksKeepDuplicatesAndPassDistanceUsesTheLast) {
     // last border with 1 has midpoint (0, 3); border with 2 has (4, 2)
     EXPECT_DOUBLE_EQ(s.passDistance(1, 2), std::sqrt(17.0));
     EXPECT_EQ(s.passDistance(1, 3), 0.0);
-    s.setPopulation(2);
-    EXPECT_DOUBLE_EQ(s.density(), 2.0 / 16.0);
+    EXPECT_DOUBLE_EQ(s.density(2), 2.0 / 16.0);
 }
 
 }  // namespace

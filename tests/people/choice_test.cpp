@@ -22,18 +22,21 @@ class Choice : public PeopleTest {
 };
 
 TEST_F(Choice, RouteCostsWalkingTimeBetweenBorderMidpointsPlusTheLastLeg) {
-    Crowd& c = build();
-    const Route r = c.findRoute(areas, {1, 1}, {11, 3});
+    RoutePlanner c;
+    const Route r = c.find(areas, {}, {1, 1}, {11, 3});
     EXPECT_EQ(r.subareas, (Path{0, 1, 2}));
     EXPECT_DOUBLE_EQ(r.cost, std::sqrt(10.0) / 1.356 + 4.0 / 1.356 + std::sqrt(10.0));
     // Same subarea, goal or start off the network: no subareas, the straight distance.
     for (const auto& [p, q] : std::vector<std::pair<Vec2, Vec2>>{
              {{1, 1}, {3, 3}}, {{1, 1}, {20, 1}}, {{-1, 1}, {11, 1}}}) {
-        EXPECT_TRUE(c.findRoute(areas, p, q).subareas.empty());
-        EXPECT_DOUBLE_EQ(c.findRoute(areas, p, q).cost, (q - p).length());
+        EXPECT_TRUE(c.find(areas, {}, p, q).subareas.empty());
+        EXPECT_DOUBLE_EQ(c.find(areas, {}, p, q).cost, (q - p).length());
     }
-    areas[1].setPopulation(64);  // 4 persons per m² are not walked through
-    EXPECT_TRUE(c.findRoute(areas, {1, 1}, {11, 3}).subareas.empty());
+    const std::vector<int> crowded{0, 64, 0, 0, 0};  // 4 persons per m² are not walked through
+    EXPECT_TRUE(c.find(areas, crowded, {1, 1}, {11, 3}).subareas.empty());
+    const std::vector<int> busy{0, 16, 0, 0, 0};  // 1 per m²: slower through subarea 1
+    EXPECT_DOUBLE_EQ(c.find(areas, busy, {1, 1}, {11, 3}).cost,
+                     std::sqrt(10.0) / 1.356 + 4.0 / (1.356 - 0.341) + std::sqrt(10.0));
 }
 
 TEST(RouteOrder, EqualKeysKeepTheirInsertionOrder) {
@@ -45,21 +48,22 @@ TEST(RouteOrder, EqualKeysKeepTheirInsertionOrder) {
     link(block, 1, 3, {4, 4}, {8, 4});
     link(block, 2, 3, {4, 4}, {4, 8});
     RoutePlanner planner;
-    EXPECT_EQ(planner.find(block, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
+    EXPECT_EQ(planner.find(block, {}, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
     std::swap(block[1], block[2]);
-    EXPECT_EQ(planner.find(block, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
+    EXPECT_EQ(planner.find(block, {}, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
 }
 
 TEST_F(Choice, FreshRouteSkipsTheStartAndAStaleOneIsReplanned) {
     env.points.add(1, Point(1, 10.0, 6.0, 0.5));
-    Crowd& c = build();
+    RouteChooser& c = chooser();
     Person p = walker({1, 1});
-    c.chooseDestination(p);
+    c.chooseDestination(p, state);
     EXPECT_EQ(p.route, (Path{1, 3, 4}));
     p.setPosition({10, 1});  // pushed into 2, which does not border 3
     p.route = {3, 4};
-    EXPECT_EQ(c.goalDirection(p), (Vec2{0, 1}));  // at the point, not at the frame origin
-    c.repairRoute(p);
+    // At the point, not at the frame origin.
+    EXPECT_EQ(walking().goalDirection(p, state), (Vec2{0, 1}));
+    c.repairRoute(p, state);
     EXPECT_EQ(p.route, (Path{1, 3, 4}));
 }
 
@@ -67,15 +71,15 @@ TEST_F(Choice, FirstCandidateIsTakenAndTiesKeepTheEarlierOne) {
     env.exits.add(1, Exit(1, Segment::fromPoints({12, 0}, {12, 4})));
     env.points.add(2, Point(2, 5.0, 5.0, 0.5));
     for (int i = 0; i < 2; ++i) env.points.add(1, Point(1, 1.0, 1.0, 0.5));
-    Crowd& c = build();
+    RouteChooser& c = chooser();
     Person leaving = walker({1, 1}, {}, act(kExit));
     CRandom oneDraw = rng;
     (void)GaussianRandom{}.draw(oneDraw);
-    c.chooseDestination(leaving);
+    c.chooseDestination(leaving, state);
     EXPECT_EQ(rng.state(), oneDraw.state());  // one noise draw per candidate
     EXPECT_EQ(leaving.route, (Path{1, 2}));
     Person standing = walker({1, 1});  // both points cost 0
-    c.chooseDestination(standing);
+    c.chooseDestination(standing, state);
     EXPECT_EQ(standing.action.targetIndex, 1);
 }
 

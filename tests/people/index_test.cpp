@@ -15,10 +15,10 @@ namespace vostrel::test {
 namespace {
 
 // Every field of every person, the seats, queues and populations as raw bits.
-std::vector<std::uint64_t> state(const Crowd& crowd) {
+std::vector<std::uint64_t> bits(const RunState& state) {
     std::vector<std::uint64_t> out;
     const auto put = [&](double v) { out.push_back(std::bit_cast<std::uint64_t>(v)); };
-    for (const Person& p : crowd.persons()) {
+    for (const Person& p : state.persons) {
         for (double v : {p.walkingRate, p.motion.direction.x, p.motion.direction.y,
                          p.motion.origin.x, p.motion.origin.y, p.dwellLeft})
             put(v);
@@ -26,10 +26,12 @@ std::vector<std::uint64_t> state(const Crowd& crowd) {
                                std::uint64_t(p.action.targetIndex)});
         out.insert(out.end(), p.route.begin(), p.route.end());
     }
-    for (const SeatState& s : crowd.seats())
+    for (const SeatState& s : state.seats)
         out.insert(out.end(), {std::uint64_t(s.occupied), std::uint64_t(s.occupant)});
-    for (const auto& q : crowd.queues()) out.insert(out.end(), q.begin(), q.end());
-    for (const Subarea& a : crowd.subareas()) out.push_back(std::uint64_t(a.population()));
+    for (const auto& q : state.queues) out.insert(out.end(), q.begin(), q.end());
+    for (const int n : state.populations) out.push_back(std::uint64_t(n));
+    for (const double t : state.entranceCountdowns) put(t);
+    out.push_back(state.random.state());
     return out;
 }
 
@@ -51,24 +53,23 @@ std::string crowded(const std::string& path, const std::string& interval) {
 // Two crowds on one environment, one on the indexes and one on the plain loops, each with its
 // own sequence from the same seed; they must never differ by a bit.
 void expectSameRuns(const std::string& file, int steps, std::size_t least) {
-    CRandom loadRng{1};
     std::ostringstream log;
-    const FieldData field(file, loadRng, log);
-    SubareaList network = field.subareas();
-    if (network.empty()) network = buildSpatialNetwork(field.environment(), log, log, nullptr);
-    CRandom ra{99}, rb{99};
-    Crowd fast(field.environment(), field.actionTable(), network, 1.33, 0.2, ra, log);
-    Crowd plain(field.environment(), field.actionTable(), network, 1.33, 0.2, rb, log);
+    const FieldData field(file, log);
+    World world{field.environment(), field.actionTable(), field.subareas()};
+    if (world.subareas.empty())
+        world.subareas = buildSpatialNetwork(field.environment(), log, log, nullptr);
+    RunState a = startedIn(world, 99), b = startedIn(world, 99);
+    Crowd fast(world, a, WalkingRates{1.33, 0.2}, log);
+    Crowd plain(world, b, WalkingRates{1.33, 0.2}, log);
     plain.usePlainLoops(true);
     // A robot standing in the way, as the component adds one.
-    fast.robots().push_back({12.0, 5.0, 0.5});
-    plain.robots().push_back({12.0, 5.0, 0.5});
+    a.robots.push_back({12.0, 5.0, 0.5});
+    b.robots.push_back({12.0, 5.0, 0.5});
     std::size_t most = 0;
     for (int step = 1; step <= steps; ++step) {
         fast.step(0.1);
         plain.step(0.1);
-        ASSERT_EQ(state(fast), state(plain)) << file << " step " << step;
-        ASSERT_EQ(ra.state(), rb.state());
+        ASSERT_EQ(bits(a), bits(b)) << file << " step " << step;
         most = std::max(most, fast.persons().size());
     }
     EXPECT_GE(most, least) << file;
@@ -94,10 +95,10 @@ TEST_F(WallForceTest, MatchesThePlainLoopEverywhere) {
     env.walls.add(Segment::fromPoints({5, 2.5}, {5, 0}));  // the same wall, later in the file
     env.walls.add(Segment::fromPoints({2, 4}, {3.3, 4.7}));
     areas.push_back(rect(0, 0, 0, 10, 6));
-    build();
-    CRandom plainRng{3};
-    Crowd plain(env, actions, areas, 1.33, 0.1, plainRng, err);
-    plain.usePlainLoops(true);
+    const WalkingModel& fast = walking();
+    WorldIndex plainIndex(world);
+    plainIndex.usePlainLoops(true);
+    const WalkingModel plain(plainIndex);
     std::mt19937_64 g(8);
     const auto u = [&](double lo, double hi) { return lo + (hi - lo) * ((g() >> 11) * 0x1p-53); };
     int pushed = 0;
@@ -105,7 +106,7 @@ TEST_F(WallForceTest, MatchesThePlainLoopEverywhere) {
         // On a fine raster half the time, so that ties and exact contacts occur.
         Vec2 p{u(-1, 11), u(-1, 7)};
         if (i % 2 == 0) p = {std::round(p.x * 8) / 8, std::round(p.y * 8) / 8};
-        const Vec2 a = crowd->wallForce(p);
+        const Vec2 a = fast.wallForce(p);
         const Vec2 b = plain.wallForce(p);
         ASSERT_EQ(std::bit_cast<std::uint64_t>(a.x), std::bit_cast<std::uint64_t>(b.x)) << i;
         ASSERT_EQ(std::bit_cast<std::uint64_t>(a.y), std::bit_cast<std::uint64_t>(b.y)) << i;
@@ -113,7 +114,7 @@ TEST_F(WallForceTest, MatchesThePlainLoopEverywhere) {
     }
     EXPECT_GT(pushed, 3000);
     const Vec2 nan{std::numeric_limits<double>::quiet_NaN(), 1.0};
-    EXPECT_EQ(std::isnan(crowd->wallForce(nan).x), std::isnan(plain.wallForce(nan).x));
+    EXPECT_EQ(std::isnan(fast.wallForce(nan).x), std::isnan(plain.wallForce(nan).x));
 }
 
 TEST(NeighbourGrid, OffersEveryPositionWithinReachInOrder) {

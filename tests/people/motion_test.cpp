@@ -12,43 +12,47 @@ class Motion : public PeopleTest {
 };
 
 TEST_F(Motion, SteeringBisectsHeadingAndForceAndScalesBySpeed) {
-    Crowd& c = build();
     Person rest = walker({0, 0}), along = walker({0, 0}, {1, 0}), across = walker({0, 0}, {0, 1});
-    c.steer(rest, {});
-    c.steer(along, {});
-    c.steer(across, {});
+    steer(rest);
+    steer(along);
+    steer(across);
     EXPECT_EQ(rest.velocity(), (Vec2{0.665, 0.0}));
     EXPECT_DOUBLE_EQ(along.velocity().x, 1.33);
     EXPECT_NEAR(across.velocity().length(), 1.33 * std::sqrt(0.5), 1e-12);
 
     // A robot pushes harder than a person at the same place.
     Person byRobot = walker({0, 0}, {1, 0}), byPerson = byRobot;
-    c.robots().push_back({1.0, 1.0, 0.0});
-    c.steer(byRobot, {});
-    c.robots().clear();
-    c.steer(byPerson, std::vector<Crowd::Predicted>{{9, {1.0, 1.0}}});
+    const Pose2D robot{1.0, 1.0, 0.0};
+    steer(byRobot, {}, {&robot, 1});
+    const Predicted person{9, {1.0, 1.0}};
+    steer(byPerson, {&person, 1});
     EXPECT_LT(byRobot.velocity().y, byPerson.velocity().y);
     EXPECT_LT(byPerson.velocity().y, 0.0);
 }
 
 TEST_F(Motion, OnlyPersonsCloseAheadSlowDown) {
     const double off31 = 31.0 * std::acos(-1.0) / 180.0;
-    const std::vector<Crowd::Predicted> around{
+    const std::vector<Predicted> around{
         {0, {0.5, 0.0}},  {1, {2.0, 0.0}},
         {2, {1.0, 0.5}},  {3, {1.5, -0.3}},  // self, 3 ahead
         {4, {2.01, 0.0}}, {5, {std::cos(off31), std::sin(off31)}},
         {6, {-1.0, 0.0}}};
-    Crowd& c = build();
-    EXPECT_NEAR(c.walkingSpeed(walker({0, 0}, {1, 0}), around), 1.33 - 0.341 * 3 / std::sqrt(3.0),
+    const WalkingModel& m = walking();
+    EXPECT_NEAR(m.walkingSpeed(walker({0, 0}), {1, 0}, around), 1.33 - 0.341 * 3 / std::sqrt(3.0),
                 1e-12);
-    EXPECT_DOUBLE_EQ(c.walkingSpeed(walker({0, 0}), around), 1.33);  // no heading: nobody ahead
+    EXPECT_DOUBLE_EQ(m.walkingSpeed(walker({0, 0}), {}, around), 1.33);  // no heading: nobody ahead
+    // Steering judges the speed along the new heading, not the old one.
+    const Predicted ahead[] = {{1, {1.0, 0.0}}};
+    Person turning = walker({0, 0}, {0, 1});
+    steer(turning, ahead);
+    EXPECT_LT(turning.velocity().length(), 1.33 * std::sqrt(0.5));
 }
 
 TEST_F(Motion, WallsAndOthersRepelOnlyWithinRangeAndInSight) {
-    EXPECT_EQ(build().wallForce({0.3, 0.0}), Vec2{});
+    EXPECT_EQ(walking().wallForce({0.3, 0.0}), Vec2{});
     env.walls.add(Segment::fromPoints({0, -5}, {0, 5}));
     env.walls.add(Segment::fromPoints({3, -1}, {3, -5}));
-    Crowd& c = build();
+    const WalkingModel& c = walking();
     EXPECT_DOUBLE_EQ(c.wallForce({0.8, 0.0}).x, 0.05 / 0.512);
     EXPECT_EQ(c.wallForce({0.81, 0.0}), Vec2{});
     EXPECT_EQ(c.wallForce({0.0, 1.0}), Vec2{});  // on the wall: finite
@@ -71,20 +75,20 @@ TEST_F(Motion, ArrivalIsInclusiveAndExitNeedsAStrictCrossing) {
     env.points.add(2, Point(2, 0.5, 0.0, 0.5));
     env.seats.add(1, Seat(1, 0.45, 0.0));
     env.exits.add(1, Exit(1, Segment::fromPoints({10, 0}, {10, 4})));
-    Crowd& c = build();
+    state.restart(env);
     Person point = walker({0, 0});
     point.action.targetIndex = 1;
-    EXPECT_TRUE(c.hasArrived(point));
-    EXPECT_FALSE(c.hasArrived(walker({0, -0.01}, {}, act(kSeat))));
+    EXPECT_TRUE(hasArrived(env, state, point));
+    EXPECT_FALSE(hasArrived(env, state, walker({0, -0.01}, {}, act(kSeat))));
     Person seated = walker({0, 0}, {}, act(kSeat));
     seated.id = 4;
-    EXPECT_TRUE(c.hasArrived(seated));
-    EXPECT_TRUE(c.seats()[0].occupied);
-    EXPECT_EQ(c.seats()[0].occupant, 4);
+    EXPECT_TRUE(hasArrived(env, state, seated));
+    EXPECT_TRUE(state.seats[0].occupied);
+    EXPECT_EQ(state.seats[0].occupant, 4);
 
-    EXPECT_TRUE(c.hasCrossedExit(walker({10.2, 2}, {1, 0}, act(kExit))));
-    EXPECT_FALSE(c.hasCrossedExit(walker({10.0, 2}, {1, 0}, act(kExit))));  // touching
-    EXPECT_FALSE(c.hasCrossedExit(walker({10.2, 2}, {1, 0}, act(kPoint))));
+    EXPECT_TRUE(hasCrossedExit(env, walker({10.2, 2}, {1, 0}, act(kExit))));
+    EXPECT_FALSE(hasCrossedExit(env, walker({10.0, 2}, {1, 0}, act(kExit))));  // touching
+    EXPECT_FALSE(hasCrossedExit(env, walker({10.2, 2}, {1, 0}, act(kPoint))));
 }
 
 TEST_F(Motion, GoalDirectionLooksAheadAsFarAsWallsAllow) {
@@ -95,11 +99,11 @@ TEST_F(Motion, GoalDirectionLooksAheadAsFarAsWallsAllow) {
     p.action.targetIndex = 1;
     p.route = {1};
     const Vec2 both = (Vec2{1, 0} + Vec2{6, 2}.normalised()).normalised();
-    EXPECT_EQ(build().goalDirection(p), both);
+    EXPECT_EQ(walking().goalDirection(p, state), both);
     env.walls.add(Segment::fromPoints({4, 1.5}, {4, 3}));  // hides the point, not the border
-    EXPECT_EQ(build().goalDirection(p), (Vec2{1, 0}));
+    EXPECT_EQ(walking().goalDirection(p, state), (Vec2{1, 0}));
     p.setPosition({-1, 1});  // off the network: at the point, not at the frame origin
-    EXPECT_EQ(build().goalDirection(p), Vec2(9, 2).normalised());
+    EXPECT_EQ(walking().goalDirection(p, state), Vec2(9, 2).normalised());
 }
 
 }  // namespace

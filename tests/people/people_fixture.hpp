@@ -6,6 +6,9 @@
 #include <sstream>
 
 #include "people/crowd.hpp"
+#include "people/route_chooser.hpp"
+#include "people/seats_and_queues.hpp"
+#include "people/walking_model.hpp"
 
 namespace vostrel::test {
 
@@ -31,21 +34,55 @@ inline Person walker(Vec2 position, Vec2 velocity = {}, Action action = act(kPoi
     return p;
 }
 
-// Owns what a crowd refers to; tests fill env, actions and areas, then build().
+// A run state restarted in the world, as activation makes it.
+inline RunState startedIn(const World& world, std::uint32_t seed) {
+    RunState state(seed);
+    state.restart(world.environment);
+    state.populations.assign(world.subareas.size(), 0);
+    return state;
+}
+
+// Owns a world and a run state; tests fill env, actions and areas, then build() a crowd or
+// ask for the parts: the walking model and the route chooser over the world as it is then.
 class PeopleTest : public ::testing::Test {
   protected:
+    // Restarts the run state (drawing the entrances' first countdowns) and makes a crowd on it.
     Crowd& build() {
-        crowd = std::make_unique<Crowd>(env, actions, areas, 1.33, 0.1, rng, err);
+        state.restart(env);
+        crowd = std::make_unique<Crowd>(world, state, WalkingRates{1.33, 0.1}, err);
         return *crowd;
     }
-    Person& at(std::int32_t id) { return *crowd->findPerson(id); }
+    const WalkingModel& walking() {
+        walkingIndex_ = std::make_unique<WorldIndex>(world);
+        model_ = std::make_unique<WalkingModel>(*walkingIndex_);
+        return *model_;
+    }
+    RouteChooser& chooser() {
+        chooserIndex_ = std::make_unique<WorldIndex>(world);
+        chooser_ = std::make_unique<RouteChooser>(*chooserIndex_);
+        state.populations.resize(areas.size(), 0);
+        return *chooser_;
+    }
+    // Sets p's velocity to the one the walking model steers it to.
+    void steer(Person& p, std::span<const Predicted> predicted = {},
+               std::span<const Pose2D> robots = {}) {
+        p.setVelocity(walking().steer(p, state, Snapshot{predicted, robots}));
+    }
+    Person& at(std::int32_t id) { return *state.findPerson(id); }
 
-    Environment env;
-    ActionTable actions;
-    SubareaList areas;
-    CRandom rng{3};  // its first choice-noise draws are near 1
+    World world;
+    Environment& env = world.environment;
+    ActionTable& actions = world.actions;
+    SubareaList& areas = world.subareas;
+    RunState state{3};  // its first choice-noise draws are near 1
+    CRandom& rng = state.random;
     std::ostringstream err;
     std::unique_ptr<Crowd> crowd;
+
+  private:
+    std::unique_ptr<WorldIndex> walkingIndex_, chooserIndex_;
+    std::unique_ptr<WalkingModel> model_;
+    std::unique_ptr<RouteChooser> chooser_;
 };
 
 }  // namespace vostrel::test

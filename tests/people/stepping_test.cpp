@@ -35,8 +35,8 @@ class Stepping : public PeopleTest {
         areas = {rect(0, 0, 0, 10, 10)};
     }
     void entrance(GaussianRandom interval) {
-        env.entrances.emplace_back(static_cast<int>(env.entrances.size()) + 1,
-                                   Segment::fromPoints({3, 2}, {3, 4}), interval, rng);
+        env.entrances.push_back({static_cast<int>(env.entrances.size()) + 1,
+                                 Segment::fromPoints({3, 2}, {3, 4}), interval});
     }
 };
 
@@ -50,13 +50,13 @@ TEST_F(Stepping, NewcomersDrawInOrderOnePerStepWithFreshIds) {
     const double rate = GaussianRandom{1.33, 0.1}.draw(expected);
     const double along = GaussianRandom{0.5, 0.1}.draw(expected);
     (void)GaussianRandom{}.draw(expected);  // the one candidate's noise
-    c.advanceCrowd(500u, timer);            // the first advance is one step
+    c.advance(500u, timer);                 // the first advance is one step
     ASSERT_EQ(c.persons().size(), 1u);
     EXPECT_EQ(rng.state(), expected.state());
     EXPECT_EQ(c.persons()[0].walkingRate, rate);
     EXPECT_EQ(c.persons()[0].position(), (Vec2{3.0, 2.0 + 2.0 * along}));
 
-    c.advanceCrowd(700u, timer);  // two steps, one newcomer each
+    c.advance(700u, timer);  // two steps, one newcomer each
     ASSERT_EQ(c.persons().size(), 3u);
     at(0).setPosition({3.0, -0.01});  // out of the extent: gone next step
     c.step(0.1);
@@ -82,23 +82,24 @@ TEST_F(Stepping, NegativeDwellStandsOneStepAndZeroDwellMovesOnAtOnce) {
 TEST_F(Stepping, QueueFormsBehindTheLastMovesUpAndForgetsLeavers) {
     env.queues.add(1, Queue(1, 5.0, 1.0, 0.0, 0.5));
     Crowd& c = build();
-    EXPECT_EQ(c.queueTail(0), (Vec2{5.0, 1.0}));
+    EXPECT_EQ(queueTail(env, state, 0), (Vec2{5.0, 1.0}));
     std::vector<std::int32_t> ids;
     for (const Vec2 place : {Vec2{5.0, 1.0}, Vec2{5.1, 1.5}, Vec2{5.0, 2.0}}) {
         ids.push_back(c.addPerson(walker(place, {}, act(kQueue))));
-        c.hasArrived(at(ids.back()));  // joins: within 0.3 m of its place
+        hasArrived(env, state, at(ids.back()));  // joins: within 0.3 m of its place
     }
-    EXPECT_EQ(c.queues()[0], ids);
-    EXPECT_EQ(c.queueTail(0), (Vec2{5.0, 2.5}));
-    EXPECT_EQ(c.queuePlace(at(ids[2])), (Vec2{5.1, 2.0}));  // behind the one ahead, where it is
-    EXPECT_TRUE(c.hasArrived(at(ids[0])));                  // only the head has arrived
-    EXPECT_FALSE(c.hasArrived(at(ids[1])));
-    c.leaveQueue(at(ids[1]));
-    EXPECT_EQ(c.queuePlace(at(ids[2])), (Vec2{5.0, 1.5}));
-    at(ids[0]).setPosition({10.5, 1.0});  // beyond the extent
-    c.removeLeavers();
-    EXPECT_EQ(c.queues()[0], (std::vector<std::int32_t>{ids[2]}));
-    EXPECT_EQ(c.queuePlace(at(ids[2])), (Vec2{5.0, 1.0}));
+    EXPECT_EQ(state.queues[0], ids);
+    EXPECT_EQ(queueTail(env, state, 0), (Vec2{5.0, 2.5}));
+    // Behind the one ahead, where it is.
+    EXPECT_EQ(queuePlace(env, state, at(ids[2])), (Vec2{5.1, 2.0}));
+    EXPECT_TRUE(hasArrived(env, state, at(ids[0])));  // only the head has arrived
+    EXPECT_FALSE(hasArrived(env, state, at(ids[1])));
+    leaveQueue(state, at(ids[1]));
+    EXPECT_EQ(queuePlace(env, state, at(ids[2])), (Vec2{5.0, 1.5}));
+    at(ids[0]).setPosition({10.5, 1.0});  // beyond the extent: leaves in the next step
+    c.step(0.1);
+    EXPECT_EQ(state.queues[0], (std::vector<std::int32_t>{ids[2]}));
+    EXPECT_EQ(queuePlace(env, state, at(ids[2])), (Vec2{5.0, 1.0}));
 }
 
 TEST_F(Stepping, ErrorIsReportedAndRaisedKeepingEarlierUpdates) {
@@ -106,7 +107,8 @@ TEST_F(Stepping, ErrorIsReportedAndRaisedKeepingEarlierUpdates) {
     env.seats.add(1, Seat(1, 50.0, 5.0));  // off the network
     Person sitter = walker({2, 5}, {}, act(kSeat));
     sitter.dwellLeft = 3.0;
-    ASSERT_TRUE(build().hasArrived(at(crowd->addPerson(sitter))));
+    build();
+    ASSERT_TRUE(hasArrived(env, state, at(crowd->addPerson(sitter))));
     crowd->addPerson(walker({4, 5}, {}, act(kSeat)));  // its seat is taken: chooses again
     Person last = walker({7, 7});
     last.dwellLeft = 3.0;

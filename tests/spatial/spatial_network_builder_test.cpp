@@ -17,9 +17,8 @@ namespace {
 using test::soundNetwork;
 
 Environment load(const std::string& text) {
-    CRandom rng(1);
     std::ostringstream loaderOutput;
-    const FieldData field = FieldData::fromText(text, rng, loaderOutput);
+    const FieldData field = FieldData::fromText(text, loaderOutput);
     EXPECT_TRUE(field.ok()) << loaderOutput.str();
     return field.environment();
 }

@@ -96,8 +96,8 @@ TEST(RunView, TheStreamCarriesThePersonsOfTheCurrentCycle) {
             EXPECT_NEAR(state["persons"][i]["vx"].get<double>(), persons[i].velocity().x, 0.0005);
         }
         EXPECT_NEAR(state["robot"]["x"].get<double>(), h.run.robotPose().x, 0.0005);
-        EXPECT_EQ(state["seats"].size(), h.run.crowd()->seats().size());
-        EXPECT_EQ(state["queues"].size(), h.run.crowd()->queues().size());
+        EXPECT_EQ(state["seats"].size(), h.run.state().seats.size());
+        EXPECT_EQ(state["queues"].size(), h.run.state().queues.size());
         EXPECT_EQ(state["populations"].size(), environment["subareas"].size());
         const auto rays = static_cast<std::size_t>(h.run.sensor().rayCount());
         EXPECT_GT(state["laser"]["ends"].size(), 0u);

@@ -1,9 +1,10 @@
-// How one person moves: goal direction, forces, speed, arrival and exit tests.
+#include "people/walking_model.hpp"
+
 #include <algorithm>
 #include <numbers>
 
-#include "people/crowd.hpp"
 #include "people/destination_item.hpp"
+#include "people/seats_and_queues.hpp"
 
 namespace vostrel {
 
@@ -39,44 +40,44 @@ bool surelyOutsideCone(Vec2 heading, Vec2 w, double cone) {
 }
 }  // namespace
 
-Vec2 Crowd::approachVector(Vec2 p, const Segment& s, double margin) {
+Vec2 WalkingModel::approachVector(Vec2 p, const Segment& s, double margin) {
     return s.closestFrom(p, margin).direction;
 }
 
-void Crowd::steer(Person& p, std::span<const Predicted> predicted) const {
+Vec2 WalkingModel::steer(const Person& p, const RunState& state, const Snapshot& snapshot) const {
+    return snapshot.neighbours != nullptr ? steerNearby(p, state, snapshot)
+                                          : steerPlain(p, state, snapshot);
+}
+
+Vec2 WalkingModel::steerPlain(const Person& p, const RunState& state,
+                              const Snapshot& snapshot) const {
     const Vec2 position = p.position();
     const Vec2 velocity = p.velocity();
-    Vec2 f = goalDirection(p) + wallForce(position);
-    for (const Predicted& q : predicted)
+    Vec2 f = goalDirection(p, state) + wallForce(position);
+    for (const Predicted& q : snapshot.predicted)
         if (q.id != p.id) f += agentForce(velocity, position, q.position, kPersonStrength);
-    for (const Pose2D& r : robots_)
+    for (const Pose2D& r : snapshot.robots)
         f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);
     // Half-way between the old heading and the force; the speed is judged along that heading.
     const Vec2 b = velocity.normalised() + f.normalised();
-    p.setVelocity(b);
-    p.setVelocity(b * (walkingSpeed(p, predicted) / 2.0));
+    return b * (walkingSpeed(p, b, snapshot.predicted) / 2.0);
 }
 
-void Crowd::steerInStep(Person& p) {
-    if (plainLoops_ || neighbours_.size() != predicted_.size())
-        steer(p, predicted_);
-    else
-        steerNearby(p);
-}
-
-void Crowd::steerNearby(Person& p) {
+Vec2 WalkingModel::steerNearby(const Person& p, const RunState& state,
+                               const Snapshot& snapshot) const {
+    const std::span<const Predicted> predicted = snapshot.predicted;
     const Vec2 position = p.position();
     const Vec2 velocity = p.velocity();
     const Vec2 heading = velocity.normalised();
-    Vec2 f = goalDirection(p) + wallForce(position);
-    const std::span<const std::uint32_t> near = neighbours_.near(position, kAgentReach);
+    Vec2 f = goalDirection(p, state) + wallForce(position);
+    const std::span<const std::uint32_t> near = snapshot.neighbours->near(position, kAgentReach);
     // Everybody the index leaves out is out of sight range and would add exactly zero; such
     // additions are skipped, and one zero added at the end instead, which turns a sum of
     // negative zeros into a positive one just as they would have.
     bool zeroSkipped = false;
     bool selfNear = false;
     for (const std::uint32_t i : near) {
-        const Predicted& q = predicted_[i];
+        const Predicted& q = predicted[i];
         if (q.id == p.id) {
             selfNear = true;
             continue;
@@ -88,23 +89,22 @@ void Crowd::steerNearby(Person& p) {
         }
         f += sightForce(heading, position, q.position, kPersonStrength);
     }
-    const std::size_t left = predicted_.size() - near.size();
+    const std::size_t left = predicted.size() - near.size();
     if (left > 1 ||
-        (left == 1 && (selfNear || std::none_of(predicted_.begin(), predicted_.end(),
+        (left == 1 && (selfNear || std::none_of(predicted.begin(), predicted.end(),
                                                 [&](const Predicted& q) { return q.id == p.id; }))))
         zeroSkipped = true;
-    for (const Pose2D& r : robots_)
+    for (const Pose2D& r : snapshot.robots)
         f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);
     if (zeroSkipped) f += Vec2{};
     const Vec2 b = velocity.normalised() + f.normalised();
-    p.setVelocity(b);
 
     // walkingSpeed() over the same neighbours: persons that slow one down are within sight.
-    const Vec2 ahead = p.velocity().normalised();
+    const Vec2 ahead = b.normalised();
     int count = 0;
     if (ahead != Vec2{}) {
         for (const std::uint32_t i : near) {
-            const Predicted& q = predicted_[i];
+            const Predicted& q = predicted[i];
             if (q.id == p.id) continue;
             const Vec2 w = q.position - position;
             if (surelyBeyond(w, kSlowingRange) || surelyOutsideCone(ahead, w, kSlowingCone))
@@ -114,11 +114,12 @@ void Crowd::steerNearby(Person& p) {
         }
     }
     const double speed = p.walkingRate - kSlowingPerPerson * count / std::numbers::sqrt3;
-    p.setVelocity(b * (speed / 2.0));
+    return b * (speed / 2.0);
 }
 
-double Crowd::walkingSpeed(const Person& p, std::span<const Predicted> predicted) const {
-    const Vec2 heading = p.velocity().normalised();
+double WalkingModel::walkingSpeed(const Person& p, Vec2 velocity,
+                                  std::span<const Predicted> predicted) const {
+    const Vec2 heading = velocity.normalised();
     const Vec2 position = p.position();
     int ahead = 0;
     if (heading != Vec2{}) {
@@ -132,53 +133,55 @@ double Crowd::walkingSpeed(const Person& p, std::span<const Predicted> predicted
     return p.walkingRate - kSlowingPerPerson * ahead / std::numbers::sqrt3;
 }
 
-Vec2 Crowd::goalDirection(const Person& p) const {
-    if (p.route.empty()) return finalLegVector(p).normalised();
+Vec2 WalkingModel::goalDirection(const Person& p, const RunState& state) const {
+    if (p.route.empty()) return finalLegVector(p, state).normalised();
     const Vec2 position = p.position();
-    const int at = areaAt(position);
-    const int here = at < 0 ? -1 : subarea(at).id();
-    const Subarea& next = subarea(p.route.front());
+    const int at = world_.areaAt(position);
+    const int here = at < 0 ? -1 : world_.subarea(at).id();
+    const Subarea& next = world_.subarea(p.route.front());
     // Off the network, or off the route, there is no border to aim at: head for the target
     // itself rather than for the frame origin a missing border would give.
-    if (here < 0 || !next.isNeighbour(here)) return finalLegVector(p).normalised();
+    if (here < 0 || !next.isNeighbour(here)) return finalLegVector(p, state).normalised();
     const Segment border = next.borderWith(here);
     const Vec2 g = approachVector(position, border, kBorderMargin);
-    return (g.normalised() + lookAhead(p, p.route)).normalised();
+    return (g.normalised() + lookAhead(p, state, p.route)).normalised();
 }
 
-Vec2 Crowd::lookAhead(const Person& p, std::span<const int> route) const {
+Vec2 WalkingModel::lookAhead(const Person& p, const RunState& state,
+                             std::span<const int> route) const {
     if (route.empty()) return {};
     const int passed = route.front();
     route = route.subspan(1);
     const Vec2 position = p.position();
-    const Vec2 next =
-        route.empty()
-            ? finalLegVector(p)
-            : approachVector(position, subarea(route.front()).borderWith(subarea(passed).id()),
-                             kBorderMargin);
-    if (!isClear(Segment{next, position})) return {};
+    const Vec2 next = route.empty() ? finalLegVector(p, state)
+                                    : approachVector(position,
+                                                     world_.subarea(route.front())
+                                                         .borderWith(world_.subarea(passed).id()),
+                                                     kBorderMargin);
+    if (!world_.isClear(Segment{next, position})) return {};
     // Summed from the far end, as the chain of sights unwinds.
-    return next.normalised() + lookAhead(p, route);
+    return next.normalised() + lookAhead(p, state, route);
 }
 
-Vec2 Crowd::finalLegVector(const Person& p) const {
+Vec2 WalkingModel::finalLegVector(const Person& p, const RunState& state) const {
+    const Environment& environment = world_.environment();
     const Vec2 position = p.position();
     const int k = p.action.targetIndex;
     switch (p.action.kind) {
         case kExit:
-            return approachVector(position, itemAt(environment_.exits, k).line(), kBorderMargin);
+            return approachVector(position, itemAt(environment.exits, k).line(), kBorderMargin);
         case kPoint:
-            return itemAt(environment_.points, k).position() - position;
+            return itemAt(environment.points, k).position() - position;
         case kSeat:
-            return itemAt(environment_.seats, k).position() - position;
+            return itemAt(environment.seats, k).position() - position;
         case kQueue:
-            return queuePlace(p) - position;
+            return queuePlace(environment, state, p) - position;
         default:
             return {};  // an action that names no destination
     }
 }
 
-Vec2 Crowd::wallForce(Vec2 position) const {
+Vec2 WalkingModel::wallForce(Vec2 position) const {
     Vec2 nearest;
     double d = 0.0;
     std::size_t at = 0;
@@ -194,14 +197,14 @@ Vec2 Crowd::wallForce(Vec2 position) const {
             any = true;
         }
     };
-    const std::vector<Segment>& walls = environment_.walls.all();
-    if (plainLoops_) {
+    const std::vector<Segment>& walls = world_.environment().walls.all();
+    if (world_.plainLoops()) {
         for (std::size_t i = 0; i < walls.size(); ++i) consider(i, walls[i]);
     } else if (!walls.empty()) {
         // The first wall decides alone when its distance is NaN, as in the loop over all;
         // otherwise only walls within reach can win, and the index offers all of those.
         consider(0, walls[0]);
-        wallGrid_.forEachNear(position, kWallRange + WallGrid::kSlack, [&](std::size_t i) {
+        world_.wallGrid().forEachNear(position, kWallRange + WallGrid::kSlack, [&](std::size_t i) {
             if (i != 0) consider(i, walls[i]);
         });
     }
@@ -210,11 +213,11 @@ Vec2 Crowd::wallForce(Vec2 position) const {
     return nearest * -kWallStrength / (d * d * d * d);
 }
 
-Vec2 Crowd::agentForce(Vec2 velocity, Vec2 position, Vec2 other, double strength) const {
+Vec2 WalkingModel::agentForce(Vec2 velocity, Vec2 position, Vec2 other, double strength) const {
     return sightForce(velocity.normalised(), position, other, strength);
 }
 
-Vec2 Crowd::sightForce(Vec2 heading, Vec2 position, Vec2 other, double strength) const {
+Vec2 WalkingModel::sightForce(Vec2 heading, Vec2 position, Vec2 other, double strength) const {
     const Vec2 w = other - position;
     const double d = w.length();
     // At the same spot there is no direction to push in.
@@ -222,49 +225,8 @@ Vec2 Crowd::sightForce(Vec2 heading, Vec2 position, Vec2 other, double strength)
     const Vec2 u = w.normalised();
     const double c = heading.dot(u);
     if (!(c >= kAgentCone)) return {};
-    if (!isClear(Segment::fromPoints(position, other))) return {};
+    if (!world_.isClear(Segment::fromPoints(position, other))) return {};
     return -u * c * strength / (d * d);
-}
-
-bool Crowd::isClear(const Segment& s) const {
-    return plainLoops_ ? environment_.walls.isClear(s) : wallGrid_.isClear(s);
-}
-
-bool Crowd::hasArrived(const Person& p) {
-    const Vec2 position = p.position();
-    const int k = p.action.targetIndex;
-    switch (p.action.kind) {
-        case kPoint: {
-            const Point& point = itemAt(environment_.points, k);
-            return (point.position() - position).length() <= point.value();
-        }
-        case kSeat: {
-            SeatState* seat = seatState(k);
-            if (seat == nullptr) return false;
-            if (!((itemAt(environment_.seats, k).position() - position).length() <= kSeatReach))
-                return false;
-            *seat = SeatState{true, p.id};
-            return true;
-        }
-        case kQueue: {
-            std::vector<std::int32_t>* list = queueList(k);
-            if (list == nullptr) return false;
-            if (!((queuePlace(p) - position).length() <= kQueueReach)) return false;
-            if (std::find(list->begin(), list->end(), p.id) != list->end())
-                return list->front() == p.id;
-            list->push_back(p.id);
-            return false;
-        }
-        default:
-            return false;  // exits end by leaving, not by arriving
-    }
-}
-
-bool Crowd::hasCrossedExit(const Person& p) const {
-    if (p.action.kind != kExit) return false;
-    // The last second walked at the current velocity, traced backwards.
-    const Segment path{-p.velocity(), p.position()};
-    return path.crosses(itemAt(environment_.exits, p.action.targetIndex).line());
 }
 
 }  // namespace vostrel
