@@ -19,6 +19,7 @@
 #include "rtc/idl/ExtTrigExecutionContextService.hh"
 #include "rtc/idl/OpenRTM.hh"
 #include "rtc/naming_manager.hpp"
+#include "rtc/port_lookup.hpp"
 
 #include <CLI/CLI.hpp>
 #include <omniORB4/Naming.hh>
@@ -82,13 +83,8 @@ std::string anyText(const CORBA::Any& value) {
 class Client {
   public:
     Client(CORBA::ORB_ptr orb, const std::string& ns) : orb_(CORBA::ORB::_duplicate(orb)) {
-        std::string address = ns.find(':') == std::string::npos ? ns + ":2809" : ns;
-        try {
-            CORBA::Object_var obj =
-                orb_->string_to_object(("corbaloc::" + address + "/NameService").c_str());
-            root_ = CosNaming::NamingContext::_narrow(obj.in());
-        } catch (const CORBA::Exception&) {
-        }
+        const std::string address = rtc::withNamingPort(ns);
+        root_ = rtc::namingRootAt(orb_.in(), address);
         if (CORBA::is_nil(root_.in())) {
             throw Failure("naming service at " + address + " is not reachable");
         }
@@ -128,15 +124,9 @@ class Client {
             portName = what.substr(dot + 1);
         }
         RTC::RTObject_var comp = component(compSpec);
-        RTC::PortServiceList_var ports = comp->get_ports();
-        for (CORBA::ULong i = 0; i < ports->length(); ++i) {
-            RTC::PortProfile_var pp = ports[i]->get_port_profile();
-            std::string name = static_cast<const char*>(pp->name);
-            if (name == portName || (name.size() > portName.size() &&
-                                     name.compare(name.size() - portName.size() - 1,
-                                                  std::string::npos, "." + portName) == 0)) {
-                return RTC::PortService::_duplicate(ports[i].in());
-            }
+        RTC::PortService_var found = rtc::findPort(comp.in(), portName);
+        if (!CORBA::is_nil(found.in())) {
+            return found._retn();
         }
         throw Failure("no port " + portName + " on " + compSpec);
     }

@@ -27,6 +27,8 @@
 #include "component/configuration.hpp"
 #include "platform/c_random.hpp"
 #include "rtc/idl/ExtTrigExecutionContextService.hh"
+#include "rtc/naming_manager.hpp"
+#include "rtc/port_lookup.hpp"
 #include "web/serve_address.hpp"
 
 namespace {
@@ -164,7 +166,7 @@ RTC::RTObject_ptr Run::await(const std::string& name, ChildProcess& process) {
 
 void Run::startNaming() {
     if (!o_.ns.empty()) {
-        ns_ = o_.ns.find(':') == std::string::npos ? o_.ns + ":2809" : o_.ns;
+        ns_ = rtc::withNamingPort(o_.ns);
         return;
     }
     const std::string data = dir_ + "/naming";
@@ -180,13 +182,8 @@ void Run::startNaming() {
                          dir_, dir_ + "/omniNames.log");
         ns_ = "127.0.0.1:" + p;
         for (int i = 0; i < 100 && naming_.running(); ++i) {
-            try {
-                CORBA::Object_var obj =
-                    orb_->string_to_object(("corbaloc::" + ns_ + "/NameService").c_str());
-                CosNaming::NamingContext_var ctx = CosNaming::NamingContext::_narrow(obj.in());
-                if (!CORBA::is_nil(ctx.in())) return;
-            } catch (const CORBA::Exception&) {
-            }
+            CosNaming::NamingContext_var ctx = rtc::namingRootAt(orb_.in(), ns_);
+            if (!CORBA::is_nil(ctx.in())) return;
             std::this_thread::sleep_for(50ms);
         }
         naming_.stop();
@@ -268,8 +265,7 @@ void Run::awaitConnections(RTC::RTObject_ptr comp, const std::string& port, Chil
         for (CORBA::ULong i = 0; i < list->length(); ++i) {
             RTC::PortProfile_var p = list[i]->get_port_profile();
             const std::string name = static_cast<const char*>(p->name);
-            if ((name == port || name.ends_with("." + port)) && p->connector_profiles.length() > 0)
-                return;
+            if (rtc::portAnswersTo(name, port) && p->connector_profiles.length() > 0) return;
         }
         std::this_thread::sleep_for(50ms);
     }

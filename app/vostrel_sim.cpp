@@ -24,6 +24,7 @@
 #include "component/simulation_run.hpp"
 #include "display/debug_image_writer.hpp"
 #include "display/gif_writer.hpp"
+#include "display/run_display.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "platform/c_random.hpp"
@@ -133,17 +134,19 @@ int run(const Options& o, const Configuration& config) {
     SteadyClock steady;
     Clock& tick = o.realtime ? static_cast<Clock&>(steady) : simulated;
     RunOptions options;
-    options.debugImages = !o.noImages;
-    options.display = o.window || !o.framesDir.empty() || gif;
-    options.window.show = o.window;
-    options.window.frameDirectory = o.framesDir;
+    if (!o.noImages) options.debugImages = std::make_shared<DebugImageWriter>();
     options.fieldFolders = o.fieldFolders;
-    options.window.animation = gif.get();
-    options.annotation = {o.annotate, o.trails};
-    if (o.annotate && !options.display)
+    const bool draw = o.window || !o.framesDir.empty() || gif;
+    if (o.annotate && !draw)
         std::cerr << "vostrel-sim: --annotate has no effect without --window, --frames or --gif\n";
 
     SimulationRun sim(tick, steady, out, err, seed, options);
+    std::optional<RunDisplay> display;
+    if (draw) {
+        display.emplace(
+            RunDisplayOptions{{o.window, o.framesDir, gif.get()}, {o.annotate, o.trails}}, err);
+        sim.addObserver(*display);
+    }
     std::string error;
     const auto address = parseServeAddress(o.serve, error);
     const auto view = o.serve.empty() ? nullptr : RunView::open(sim, *address, err, "vostrel-sim");

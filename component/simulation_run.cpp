@@ -3,11 +3,9 @@
 #include <cmath>
 #include <ostream>
 
-#include "component/display_settings_check.hpp"
 #include "component/field_file.hpp"
 #include "component/layer_settings.hpp"
 #include "component/parameter_constraints.hpp"
-#include "display/debug_image_writer.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "maps/absolute_map.hpp"
@@ -85,16 +83,7 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
         buildAbsoluteMap(globalMap_, world_->environment.walls, global, cycleStamp_);
     }
 
-    window_.reset();
-    annotation_.reset();
-    if (options_.display && options_.annotation.enabled)
-        annotation_ = std::make_unique<AnnotationLayer>(options_.annotation.trailSeconds);
-    if (options_.display) {
-        const Walls& walls = world_->environment.walls;
-        const auto bandFor = annotation_ ? &AnnotationLayer::bandHeight : nullptr;
-        window_ = openSimulationWindow(walls, displaySettings(config, walls, bandFor, err_),
-                                       options_.window, err_, bandFor);
-    }
+    for (RunObserver* o : observers_) o->starting(*this, config);
     activationTick_ = clock_.now();
     robot_.startDrive(driveSettings(config, err_), activationTick_);
     err_ << kFinishInitialization;
@@ -103,14 +92,13 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
     serveAreas();
     statistics_ = std::make_unique<CycleStatistics>(statsClock_);
     statistics_->start(CycleStatistics::kRunSlot);
-    if (observe_) observe_(*this, config);
+    for (RunObserver* o : observers_) o->observe(*this, config);
 }
 
 SubareaList SimulationRun::buildNetwork(const Environment& environment, CancelCheck cancelled) {
     if (environment.entrances.empty()) return {};
-    std::unique_ptr<DebugImageWriter> images;
-    if (options_.debugImages) images = std::make_unique<DebugImageWriter>(options_.imageRoot);
-    return buildSpatialNetwork(environment, err_, out_, images.get(), std::move(cancelled));
+    return buildSpatialNetwork(environment, err_, out_, options_.debugImages.get(),
+                               std::move(cancelled));
 }
 
 void SimulationRun::serveAreas() {
@@ -172,9 +160,9 @@ void SimulationRun::execute(const Configuration& config,
                            localGrid_.revision() != copiedRevision_);
         copiedRevision_ = localGrid_.revision();
     }
-    if (window_) drawDisplay(config);
+    for (RunObserver* o : observers_) o->cycleReady(*this, config);
     out_ << "Number of persons = " << static_cast<unsigned>(crowd_->persons().size()) << "\n";
-    if (observe_) observe_(*this, config);
+    for (RunObserver* o : observers_) o->observe(*this, config);
     statistics_->stop(CycleStatistics::kCycleSlot);
 }
 
@@ -211,25 +199,6 @@ void SimulationRun::writeOutputs(const Configuration& config, const Pose2D& pose
     if (publish_) publish_(o);
 }
 
-void SimulationRun::drawDisplay(const Configuration& config) {
-    const std::vector<Person>& persons = crowd_->persons();
-    drawData_.resize(persons.size());
-    for (std::size_t i = 0; i < persons.size(); ++i)
-        drawData_[i] = {persons[i].position(), persons[i].velocity(), persons[i].id};
-    DisplayScene scene;
-    scene.rays = sensor_.displayRays();
-    scene.drawRays = config.display_range_data != 0;
-    scene.walls = world_->environment.walls.all();
-    scene.robots = state_.robots;
-    scene.persons = drawData_;
-    scene.followingTargetId = config.following_target_id;
-    if (annotation_)
-        annotation_->displayStep(*window_, scene,
-                                 {(clock_.now() - activationTick_) / 1000.0, stepCount_, seed_});
-    else
-        window_->displayStep(scene);
-}
-
 void SimulationRun::deactivate() {
     crowd_.reset();
     if (statistics_) {
@@ -237,8 +206,7 @@ void SimulationRun::deactivate() {
         statistics_->printSummary(out_);
     }
     statistics_.reset();
-    window_.reset();
-    annotation_.reset();
+    for (RunObserver* o : observers_) o->stopped(*this);
 }
 
 }  // namespace vostrel

@@ -14,8 +14,8 @@
 #include "component/configuration.hpp"
 #include "component/cycle_outputs.hpp"
 #include "component/cycle_statistics.hpp"
-#include "display/annotation_layer.hpp"
-#include "display/simulation_window.hpp"
+#include "component/run_observer.hpp"
+#include "environment/debug_image_sink.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "environment/world.hpp"
 #include "maps/grid_map.hpp"
@@ -31,11 +31,8 @@
 namespace vostrel {
 
 struct RunOptions {
-    bool debugImages = true;               // write the spatial network's images at activation
-    std::filesystem::path imageRoot = ".";  // their "Images" directory goes here
-    bool display = true;                   // draw the top view every cycle
-    WindowOptions window;                  // show it on screen, write frames
-    AnnotationOptions annotation;          // off: the plain picture
+    // Takes the spatial network's images at activation; none: they are not made.
+    std::shared_ptr<DebugImageSink> debugImages;
     std::vector<std::string> fieldFolders;  // where else a relative FieldDataFile may lie
 };
 
@@ -76,10 +73,10 @@ public:
     void setPublisher(std::function<void(const CycleOutputs&)> publish) {
         publish_ = std::move(publish);
     }
-    // Called at the end of activation (step 0) and of every cycle, inside the measured cycle
-    // time, on the execution thread; for views that copy what they show.
-    using Observer = std::function<void(const SimulationRun&, const Configuration&)>;
-    void setObserver(Observer observe) { observe_ = std::move(observe); }
+    // Observers are called in the order they were added. Attach them before the run is driven
+    // and detach them before they go; the run does not own them.
+    void addObserver(RunObserver& observer) { observers_.push_back(&observer); }
+    void removeObserver(const RunObserver& observer) { std::erase(observers_, &observer); }
 
     bool active() const { return crowd_ != nullptr; }
     // Whether the last activation read its environment file whole and found something in it.
@@ -98,6 +95,7 @@ public:
     CRandom& random() { return state_.random; }
     std::uint32_t seed() const { return seed_; }
     Tick startTick() const { return activationTick_; }  // the clock at activation
+    Clock& clock() const { return clock_; }
     const RangeSensor& sensor() const { return sensor_; }
     const CycleStatistics* statistics() const { return statistics_.get(); }
 
@@ -133,7 +131,6 @@ private:
     void serveAreas();
     void preRun(const Configuration& config);
     void writeOutputs(const Configuration& config, const Pose2D& pose);
-    void drawDisplay(const Configuration& config);
 
     Clock& clock_;
     Clock& statsClock_;
@@ -164,19 +161,16 @@ private:
     CommandRefusals refusals_;
     RangeSensor sensor_;
     std::unique_ptr<CycleStatistics> statistics_;
-    std::unique_ptr<SimulationWindow> window_;
-    std::unique_ptr<AnnotationLayer> annotation_;
     std::uint32_t seed_;
     Tick activationTick_ = 0;
 
     std::function<void(const CycleOutputs&)> publish_;
-    Observer observe_;
+    std::vector<RunObserver*> observers_;
     std::int32_t stepCount_ = 0;
     bool environmentLoaded_ = false;
     TimeStamp cycleStamp_;
     CycleOutputs outputs_;
-    std::vector<Vec2> personPositions_;    // scan input, reused
-    std::vector<PersonDrawData> drawData_;  // display input, reused
+    std::vector<Vec2> personPositions_;  // scan input, reused
 };
 
 }  // namespace vostrel

@@ -6,15 +6,23 @@
 
 #include "component/field_file.hpp"
 #include "component/wire_records.hpp"
+#include "display/debug_image_writer.hpp"
+#include "display/run_display.hpp"
 
 namespace {
 
 using vostrel::Configuration;
 using vostrel::Parameter;
 
-// Display settings outside the component's parameters: rtc.conf keys of this process.
-vostrel::RunOptions runOptions(RTC::Manager* manager) {
+vostrel::RunOptions runOptions() {
     vostrel::RunOptions options;
+    options.debugImages = std::make_shared<vostrel::DebugImageWriter>();
+    return options;
+}
+
+// Display settings outside the component's parameters: rtc.conf keys of this process.
+std::unique_ptr<vostrel::RunDisplay> displayOf(RTC::Manager* manager) {
+    vostrel::RunDisplayOptions options;
     const coil::Properties& conf = manager->getConfig();
     const std::string window = conf.getProperty("vostrel.display.window", "YES");
     options.window.show = window == "YES" || window == "yes" || window == "1";
@@ -24,8 +32,8 @@ vostrel::RunOptions runOptions(RTC::Manager* manager) {
                                    conf.getProperty("vostrel.display.trails", "0"), std::cerr);
     // Batch runs without window or frames skip the drawing altogether.
     const std::string display = conf.getProperty("vostrel.display", "YES");
-    options.display = !(display == "NO" || display == "no" || display == "0");
-    return options;
+    if (display == "NO" || display == "no" || display == "0") return nullptr;
+    return std::make_unique<vostrel::RunDisplay>(std::move(options), std::cerr);
 }
 
 vostrel::CycleClock cycleClock(RTC::Manager* manager) {
@@ -47,7 +55,8 @@ Vostrel::Vostrel(RTC::Manager* manager)
       clock_(cycleClock(manager)),
       seed_(vostrel::SeedChoice::from(manager->getConfig().getProperty("vostrel.seed", ""),
                                       vostrel::calendarSeed())),
-      run_(clock_, realClock_, std::cout, std::cerr, seed_.seed, runOptions(manager)),
+      display_(displayOf(manager)),
+      run_(clock_, realClock_, std::cout, std::cerr, seed_.seed, runOptions()),
       commandPort_("robotControlInfo", commandIn_),
       rangePort_("rangedata", rangeOut_),
       statePort_("robot_state", stateOut_),
@@ -61,6 +70,7 @@ Vostrel::Vostrel(RTC::Manager* manager)
       relativeMapService_(run_),
       areaInfoService_(run_, clock_) {
     run_.setPublisher([this](const vostrel::CycleOutputs& o) { writeOutputs(o); });
+    if (display_) run_.addObserver(*display_);
     std::cerr << seed_.line << std::flush;  // after the banner, which the run printed
     const coil::Properties& conf = manager->getConfig();
     view_ = vostrel::openRunView(run_, conf.getProperty(vostrel::kWebAddressKey, ""),

@@ -17,6 +17,10 @@
 #include "rtc/rtc.hpp"
 #include "web/run_view.hpp"
 
+namespace vostrel {
+class RunDisplay;
+}
+
 // The simulator as an RT-component: the framework calls in, the run does the work, the ports
 // and services carry its results out. Everything but the three servants runs on the execution
 // context's thread.
@@ -46,6 +50,9 @@ private:
     vostrel::SteadyClock realClock_;  // what cycles really cost
     vostrel::Configuration config_;  // the bound parameters
     vostrel::SeedChoice seed_;  // before run_, which it seeds
+    // The window, unless rtc.conf turns the drawing off; its settings are read before the run
+    // prints its banner.
+    std::unique_ptr<vostrel::RunDisplay> display_;
     vostrel::SimulationRun run_;
 
     IIS::TimedVelocity2D commandIn_{};

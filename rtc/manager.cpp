@@ -6,7 +6,9 @@
 #include "rtc/nv_util.hpp"
 #include "rtc/periodic_execution_context.hpp"
 #include "rtc/port_base.hpp"
+#include "rtc/port_lookup.hpp"
 #include "rtc/rt_object.hpp"
+#include "rtc/rtc_name_url.hpp"
 #include "rtc/string_util.hpp"
 
 #include <sys/utsname.h>
@@ -583,29 +585,17 @@ void Manager::shutdown() {
 }
 
 CORBA::Object_ptr Manager::resolveComponentUrl(const std::string& url, std::string& portPart) {
-    // rtcname://host[:port]/path/Comp[.port]
-    const std::string scheme = "rtcname://";
-    std::string rest = url.substr(scheme.size());
-    auto slash = rest.find('/');
-    if (slash == std::string::npos) {
+    const std::optional<rtc::RtcNameUrl> where = rtc::RtcNameUrl::parse(url);
+    if (!where) {
         return CORBA::Object::_nil();
     }
-    std::string server = rest.substr(0, slash);
-    std::string path = rest.substr(slash + 1);
-    auto lastSlash = path.rfind('/');
-    std::string last = lastSlash == std::string::npos ? path : path.substr(lastSlash + 1);
-    std::string dir = lastSlash == std::string::npos ? "" : path.substr(0, lastSlash + 1);
-    auto dot = last.find('.');
-    std::string comp = dot == std::string::npos ? last : last.substr(0, dot);
-    portPart = dot == std::string::npos ? "" : last.substr(dot + 1);
-    if (server.find(':') == std::string::npos) {
-        server += ":2809";
+    portPart = where->port;
+    CosNaming::NamingContext_var root = rtc::namingRootAt(orb_.in(), where->namingService);
+    if (CORBA::is_nil(root.in())) {
+        return CORBA::Object::_nil();
     }
     try {
-        CORBA::Object_var obj =
-            orb_->string_to_object(("corbaloc::" + server + "/NameService").c_str());
-        CosNaming::NamingContext_var root = CosNaming::NamingContext::_narrow(obj.in());
-        return root->resolve(rtc::toCosName(dir + comp + ".rtc"));
+        return root->resolve(rtc::toCosName(where->path));
     } catch (const CORBA::Exception&) {
         return CORBA::Object::_nil();
     }
@@ -644,7 +634,7 @@ void Manager::preconnect() {
         for (const auto& name : portNames) {
             RTObject_var rtobj;
             std::string port;
-            if (name.rfind("rtcname://", 0) == 0) {
+            if (rtc::RtcNameUrl::is(name)) {
                 CORBA::Object_var obj = resolveComponentUrl(name, port);
                 try {
                     rtobj = RTObject::_narrow(obj.in());
@@ -661,17 +651,7 @@ void Manager::preconnect() {
             PortService_var found;
             if (!CORBA::is_nil(rtobj.in())) {
                 try {
-                    PortServiceList_var ports = rtobj->get_ports();
-                    for (CORBA::ULong i = 0; i < ports->length() && CORBA::is_nil(found.in());
-                         ++i) {
-                        PortProfile_var pp = ports[i]->get_port_profile();
-                        std::string full = static_cast<const char*>(pp->name);
-                        if (full.size() > port.size() &&
-                            full.compare(full.size() - port.size(), port.size(), port) == 0 &&
-                            full[full.size() - port.size() - 1] == '.') {
-                            found = PortService::_duplicate(ports[i].in());
-                        }
-                    }
+                    found = rtc::findPort(rtobj.in(), port);
                 } catch (const CORBA::Exception&) {
                 }
             }
@@ -702,7 +682,7 @@ void Manager::preactivate() {
     for (const auto& name :
          rtc::split(config_.getProperty("manager.components.preactivation"), ',')) {
         RTObject_var rtobj;
-        if (name.rfind("rtcname://", 0) == 0) {
+        if (rtc::RtcNameUrl::is(name)) {
             std::string port;
             CORBA::Object_var obj = resolveComponentUrl(name, port);
             try {

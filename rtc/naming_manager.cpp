@@ -101,6 +101,20 @@ std::string fromCosName(const CosNaming::Name& name) {
     return out;
 }
 
+std::string withNamingPort(const std::string& address) {
+    return address.find(':') == std::string::npos ? address + ":2809" : address;
+}
+
+CosNaming::NamingContext_ptr namingRootAt(CORBA::ORB_ptr orb, const std::string& address) {
+    try {
+        CORBA::Object_var obj =
+            orb->string_to_object(("corbaloc::" + address + "/NameService").c_str());
+        return CosNaming::NamingContext::_narrow(obj.in());
+    } catch (const CORBA::Exception&) {
+        return CosNaming::NamingContext::_nil();
+    }
+}
+
 NamingManager::NamingManager(CORBA::ORB_ptr orb, std::ostream& log)
     : orb_(CORBA::ORB::_duplicate(orb)), log_(log) {}
 
@@ -109,7 +123,7 @@ void NamingManager::setServers(const std::string& servers) {
     servers_.clear();
     for (auto& entry : split(servers, ',')) {
         Server server;
-        server.address = entry.find(':') == std::string::npos ? entry + ":2809" : entry;
+        server.address = withNamingPort(entry);
         servers_.push_back(std::move(server));
     }
 }
@@ -118,13 +132,7 @@ CosNaming::NamingContext_ptr NamingManager::rootOf(Server& server) {
     if (!CORBA::is_nil(server.root.in())) {
         return CosNaming::NamingContext::_duplicate(server.root.in());
     }
-    try {
-        CORBA::Object_var obj =
-            orb_->string_to_object(("corbaloc::" + server.address + "/NameService").c_str());
-        server.root = CosNaming::NamingContext::_narrow(obj.in());
-    } catch (const CORBA::Exception&) {
-        server.root = CosNaming::NamingContext::_nil();
-    }
+    server.root = namingRootAt(orb_.in(), server.address);
     if (CORBA::is_nil(server.root.in()) && !server.reported) {
         server.reported = true;
         log_ << "naming service at " << server.address << " is not reachable; running without it"

@@ -20,6 +20,11 @@ std::string formatName(const std::string& format, const coil::Properties& props)
 CosNaming::Name toCosName(const std::string& path);
 std::string fromCosName(const CosNaming::Name& name);
 
+// A naming service's "host" or "host:port"; the port defaults to 2809.
+std::string withNamingPort(const std::string& address);
+// The root context of the naming service at "host:port"; nil when it cannot be reached.
+CosNaming::NamingContext_ptr namingRootAt(CORBA::ORB_ptr orb, const std::string& address);
+
 class NamingManager {
   public:
     NamingManager(CORBA::ORB_ptr orb, std::ostream& log);

@@ -21,7 +21,7 @@ Tick tickOf(const TimeStamp& t) {
 RunView::RunView(SimulationRun& run) : run_(run) {}
 
 RunView::~RunView() {
-    run_.setObserver(nullptr);
+    run_.removeObserver(*this);
 }
 
 std::unique_ptr<RunView> RunView::open(SimulationRun& run, const ServeAddress& address,
@@ -39,9 +39,7 @@ std::unique_ptr<RunView> RunView::open(SimulationRun& run, const ServeAddress& a
     if (!isLoopback(address.host))
         console << program << ": warning: the live view on " << bound.hostPort()
                 << " has no authentication; anyone who can reach that address can watch\n";
-    RunView* self = view.get();
-    run.setObserver(
-        [self](const SimulationRun& r, const Configuration& c) { self->observe(r, c); });
+    run.addObserver(*view);
     return view;
 }
 

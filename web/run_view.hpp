@@ -15,19 +15,19 @@ namespace vostrel {
 // The live view of one simulation run: watches the run after its activation and after every
 // cycle, copies what the page shows into a state and hands that to the server, never waiting
 // for it. States are only made while somebody watches.
-class RunView {
+class RunView final : public RunObserver {
   public:
     // Serves the view of run at address and says where on console, or says why not and
     // returns nothing: the run goes on without the view then. program prefixes the lines.
     static std::unique_ptr<RunView> open(SimulationRun& run, const ServeAddress& address,
                                          std::ostream& console, std::string_view program);
-    ~RunView();  // detaches from the run
+    ~RunView() override;  // detaches from the run
     RunView(const RunView&) = delete;
     RunView& operator=(const RunView&) = delete;
 
     ViewServer& server() { return server_; }
     // What the run calls; public for tests and benchmarks that drive it directly.
-    void observe(const SimulationRun& run, const Configuration& config);
+    void observe(const SimulationRun& run, const Configuration& config) override;
     // States dropped because the server held the slot at that instant.
     std::uint64_t skipped() const { return skipped_; }
 

@@ -37,8 +37,6 @@ void runCycles(benchmark::State& state, const std::string& field, std::size_t ta
     SimulatedClock clock(0);
     SimulatedClock stats(0);
     RunOptions options;
-    options.debugImages = false;
-    options.display = false;
     SimulationRun run(clock, stats, nowhere, nowhere, 1, options);
     Configuration c;
     c.FieldDataFile = field;

@@ -53,8 +53,6 @@ struct WatchedRun {
     explicit WatchedRun(Viewers viewers) {
         nowhere.setstate(std::ios::badbit);
         RunOptions options;
-        options.debugImages = false;
-        options.display = false;
         run = std::make_unique<SimulationRun>(clock, stats, nowhere, nowhere, 1, options);
         if (viewers != kNoView) view = RunView::open(*run, {"127.0.0.1", 0}, nowhere, "bench");
         if (viewers == kOneReader) {

@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-#include "component/display_settings_check.hpp"
+#include "display/display_settings_check.hpp"
 #include "display/annotation_layer.hpp"
 #include "display/simulation_window.hpp"
 #include "maps/absolute_map.hpp"

@@ -24,8 +24,6 @@ Configuration configFor(const std::string& example) {
 
 RunOptions headless() {
     RunOptions o;
-    o.debugImages = false;
-    o.display = false;
     return o;
 }
 

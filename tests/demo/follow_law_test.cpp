@@ -45,8 +45,6 @@ Track followOnStation(std::uint32_t seed, int cycles, const FollowLaw& law) {
     vostrel::SimulatedClock statsClock{0};
     std::ostringstream console;
     vostrel::RunOptions options;
-    options.debugImages = false;
-    options.display = false;
     vostrel::SimulationRun run(clock, statsClock, console, console, seed, options);
     vostrel::Configuration config;
     config.FieldDataFile = std::string(VOSTREL_SOURCE_DIR) + "/examples/station.txt";

@@ -1,5 +1,7 @@
 #include "tests/rtc/rtc_test_env.hpp"
 
+#include "rtc/port_lookup.hpp"
+
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -236,16 +238,7 @@ RTC::RTObject_ptr resolveComponent(NameServer& ns, const std::string& instance,
 }
 
 RTC::PortService_ptr findPort(RTC::RTObject_ptr comp, const std::string& shortName) {
-    RTC::PortServiceList_var ports = comp->get_ports();
-    for (CORBA::ULong i = 0; i < ports->length(); ++i) {
-        RTC::PortProfile_var pp = ports[i]->get_port_profile();
-        std::string name = static_cast<const char*>(pp->name);
-        if (name.size() > shortName.size() &&
-            name.substr(name.size() - shortName.size() - 1) == "." + shortName) {
-            return RTC::PortService::_duplicate(ports[i].in());
-        }
-    }
-    return RTC::PortService::_nil();
+    return rtc::findPort(comp, shortName);
 }
 
 std::string stringProperty(const SDOPackage::NVList& list, const std::string& name) {

@@ -2,6 +2,7 @@
 // test starts itself, driven the way tools and peers drive components.
 
 #include "rtc/naming_manager.hpp"
+#include "rtc/port_lookup.hpp"
 #include "tests/rtc/rtc_test_env.hpp"
 
 #include <gtest/gtest.h>
@@ -624,6 +625,39 @@ TEST_F(RtcIntegration, StartupPreconnectsAndPreactivatesFromConfiguration) {
     EXPECT_EQ(stringProperty(list[0].properties, "dataport.subscription_type"), "new");
     RTC::ComponentProfile_var profile = tx->get_component_profile();
     EXPECT_EQ(stringProperty(profile->properties, "config_file"), logDir_ + "/pre0.conf");
+}
+
+}  // namespace
+
+namespace {
+
+// The manager's preconnect and vostrel-ctl share the lookup: a port answers to its whole
+// name as well as to the name after its owner's.
+TEST_F(RtcIntegration, PortsAnswerToTheirWholeAndShortNamesInPreconnectToo) {
+    RTC::RTObject_var rx = start("Whole1", {"-o", "test.RtcTestPeer.conf.default.mode:recv"});
+    RTC::PortService_var byShort = rtc::findPort(rx.in(), "in");
+    RTC::PortService_var byWhole = rtc::findPort(rx.in(), "Whole1.in");
+    ASSERT_FALSE(CORBA::is_nil(byShort.in()));
+    EXPECT_TRUE(byShort->_is_equivalent(byWhole.in()));
+    EXPECT_TRUE(CORBA::is_nil(RTC::PortService_var(rtc::findPort(rx.in(), "n")).in()));
+    EXPECT_TRUE(CORBA::is_nil(RTC::PortService_var(rtc::findPort(rx.in(), "")).in()));
+
+    const std::string url =
+        "rtcname://" + ns().address() + "/" + rtctest::hostName() + ".host_cxt/";
+    RTC::RTObject_var tx =
+        start("Whole0",
+              {"-o", "test.RtcTestPeer.conf.default.mode:send", "-o",
+               "manager.components.preconnect:Whole0.Whole0.out?port=" + url + "Whole1.Whole1.in"});
+    RTC::ConnectorProfileList_var list;
+    ASSERT_TRUE(rtctest::waitFor(
+        [&] {
+            list = byShort->get_connector_profiles();
+            return list->length() == 1;
+        },
+        10s))
+        << log("Whole0");
+    EXPECT_TRUE(
+        list[0].ports[0]->_is_equivalent(RTC::PortService_var(rtc::findPort(tx.in(), "out")).in()));
 }
 
 }  // namespace

@@ -31,8 +31,6 @@ Configuration stationConfig() {
 
 RunOptions headless() {
     RunOptions o;
-    o.debugImages = false;
-    o.display = false;
     return o;
 }
 

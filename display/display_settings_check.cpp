@@ -1,4 +1,4 @@
-#include "component/display_settings_check.hpp"
+#include "display/display_settings_check.hpp"
 
 #include <ostream>
 
