@@ -4,7 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <string>
 
-#include "component/run_metrics.hpp"
+#include "sim/run_metrics.hpp"
 
 namespace vostrel {
 

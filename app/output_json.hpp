@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "component/cycle_outputs.hpp"
+#include "sim/cycle_outputs.hpp"
 
 namespace vostrel {
 

@@ -6,8 +6,8 @@
 #include <optional>
 #include <string>
 
-#include "component/run_metrics.hpp"
-#include "component/simulation_run.hpp"
+#include "sim/run_metrics.hpp"
+#include "sim/simulation_run.hpp"
 
 namespace vostrel {
 

@@ -23,8 +23,8 @@
 
 #include "app/child_process.hpp"
 #include "app/metrics_report.hpp"
-#include "component/config_file.hpp"
-#include "component/configuration.hpp"
+#include "sim/config_file.hpp"
+#include "sim/configuration.hpp"
 #include "platform/c_random.hpp"
 #include "rtc/idl/ExtTrigExecutionContextService.hh"
 #include "rtc/naming_manager.hpp"

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "OrvoGlobalPlanning.hh"
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 
 // The subareas of the spatial network with their links and the populations the crowd counted,
 // read under the crowd's lock so that an answer never mixes two steps.

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "MRFC.hh"
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 
 // The two occupancy map services. Each answer is copied from the run's record under that
 // record's lock and converted to the wire type after the lock is released.

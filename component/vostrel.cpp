@@ -4,7 +4,7 @@
 #include <iostream>
 #include <vector>
 
-#include "component/field_file.hpp"
+#include "sim/field_file.hpp"
 #include "component/wire_records.hpp"
 #include "display/debug_image_writer.hpp"
 #include "display/run_display.hpp"

@@ -5,7 +5,7 @@
 #include "LaserRangeSensorData.hh"
 #include "MRFC.hh"
 #include "OrvoGlobalPlanning.hh"
-#include "component/cycle_outputs.hpp"
+#include "sim/cycle_outputs.hpp"
 
 // Copies of the simulation's plain records into the generated wire types.
 namespace vostrel::wire {

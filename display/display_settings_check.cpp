@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "component/setting_check.hpp"
+#include "sim/setting_check.hpp"
 #include "display/simulation_window.hpp"
 
 namespace vostrel {

@@ -2,7 +2,7 @@
 
 #include <iosfwd>
 
-#include "component/configuration.hpp"
+#include "sim/configuration.hpp"
 #include "display/display_settings.hpp"
 #include "environment/walls.hpp"
 

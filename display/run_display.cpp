@@ -1,6 +1,6 @@
 #include "display/run_display.hpp"
 
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 #include "display/display_settings_check.hpp"
 
 namespace vostrel {

@@ -4,7 +4,7 @@
 #include <memory>
 #include <vector>
 
-#include "component/run_observer.hpp"
+#include "sim/run_observer.hpp"
 #include "display/annotation_layer.hpp"
 #include "display/simulation_window.hpp"
 

@@ -5,7 +5,7 @@
 #include <memory>
 #include <string_view>
 
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 #include "web/serve_address.hpp"
 #include "web/view_server.hpp"
 #include "web/view_state.hpp"

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 #include "tests/web/sse_client.hpp"
 #include "web/run_view.hpp"
 #include "web/view_json.hpp"

@@ -3,7 +3,7 @@
 // as they do in the component.
 
 #include "app/follow_law.hpp"
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <filesystem>
 #include <sstream>
 
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 #include "display/run_display.hpp"
 
 namespace vostrel {

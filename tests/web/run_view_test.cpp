@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "app/output_json.hpp"
-#include "component/simulation_run.hpp"
+#include "sim/simulation_run.hpp"
 #include "tests/web/sse_client.hpp"
 #include "web/run_view.hpp"
 
