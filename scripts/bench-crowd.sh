@@ -20,7 +20,7 @@ Options:
   --repeats N      timed short/long pairs per case (default 5; the median is reported)
   --seed N         seed of every run (default 1)
   --threads N      passed to vostrel-sim as --threads N (refused if vostrel-sim lacks it)
-  --quick          a fifth of the steady-state cycles and 3 repeats, for a first look
+  --quick          a fifth of the steady-state cycles and 3 repeats (unless given), for a first look
   --keep DIR       keep the generated environment files in DIR
   -h, --help       this text
 Output: one line per case on standard output; persons are counted in extra untimed runs at
@@ -30,7 +30,7 @@ EOF
 
 build=build
 cases=gallery,corridor,hall,arena,memory
-repeats=5
+repeats=
 seed=1
 threads=
 quick=0
@@ -71,7 +71,7 @@ if [ -n "$threads" ]; then
     fi
     extra+=(--threads "$threads")
 fi
-if [ "$quick" = 1 ]; then repeats=3; fi
+if [ -z "$repeats" ]; then repeats=$([ "$quick" = 1 ] && echo 3 || echo 5); fi
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -81,15 +81,16 @@ cd "$work"  # the simulator writes nothing here with --no-images, but stays out 
 
 # Cycles of the short run (the floor fills and settles) and of the steady state measured after it.
 declare -A warm=([gallery]=6000 [corridor]=5000 [hall]=4000 [arena]=5000)
-declare -A steady=([gallery]=60000 [corridor]=8000 [hall]=10000 [arena]=1500)
+declare -A steady=([gallery]=30000 [corridor]=8000 [hall]=10000 [arena]=1000)
 
-# run FIELD CYCLES [ARGS...]: runs once; sets secs (wall time) and rss_kb (peak RSS).
+# run FIELD CYCLES [ARGS...]: runs once; sets secs (wall time), cpu (user + system seconds) and
+# rss_kb (peak RSS). On a loaded machine the CPU time is the steadier figure of the two.
 run() {
     local field=$1 cycles=$2
     shift 2
     local t0 t1
     t0=$EPOCHREALTIME
-    /usr/bin/time -f '%M' -o rss.txt "$sim" --field "$field" --cycles "$cycles" --seed "$seed" \
+    /usr/bin/time -f '%M %U %S' -o usage.txt "$sim" --field "$field" --cycles "$cycles" --seed "$seed" \
         --no-images --quiet "${extra[@]}" "$@" >/dev/null 2>run.err || {
         echo "bench-crowd.sh: vostrel-sim failed on $field:" >&2
         cat run.err >&2
@@ -97,27 +98,39 @@ run() {
     }
     t1=$EPOCHREALTIME
     secs=$(echo "$t1 - $t0" | bc -l)
-    rss_kb=$(tail -1 rss.txt)
+    read -r rss_kb user sys < <(tail -1 usage.txt)
+    cpu=$(echo "$user + $sys" | bc -l)
 }
 
 # persons FIELD CYCLES: persons inside at the end of a run of CYCLES (an untimed run).
 persons() {
     run "$1" "$2" --metrics metrics.json
-    sed -n 's/.*"inside_at_end": *\([0-9]*\).*/\1/p' metrics.json
+    inside_at_end
+}
+
+inside_at_end() { sed -n 's/.*"inside_at_end": *\([0-9]*\).*/\1/p' metrics.json; }
+
+# spread VALUES...: "median (min-max)", rounded.
+spread() {
+    local sorted
+    sorted=$(printf '%s\n' "$@" | sort -g)
+    printf '%.0f (%.0f-%.0f)' "$(median <<<"$sorted")" "$(head -1 <<<"$sorted")" \
+        "$(tail -1 <<<"$sorted")"
 }
 
 median() { sort -g | awk '{v[NR] = $1} END {print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2}'; }
 
 echo "# $(date -u '+%Y-%m-%d %H:%M UTC'), load average $(cut -d' ' -f1-3 /proc/loadavg)," \
     "$(nproc) cores, seed $seed, $repeats repeats${threads:+, --threads $threads}"
-printf '%-9s %13s %8s %9s %21s %12s\n' case persons short long 'cycles/s median' 'RSS MB'
+printf '%-9s %13s %7s %7s %21s %21s %7s\n' case persons short long 'cycles/s (min-max)' \
+    'per CPU-s (min-max)' 'RSS MB'
 for c in ${cases//,/ }; do
     if [ "$c" = memory ]; then
         for n in 200 2000; do
-            run "arena-$n.txt" $((warm[arena] + steady[arena]))
-            n_end=$(persons "arena-$n.txt" $((warm[arena] + steady[arena])))
-            printf '%-9s %13s %8s %9s %21s %12.1f\n' "arena-$n" "$n_end" - \
-                $((warm[arena] + steady[arena])) - "$(echo "$rss_kb / 1024" | bc -l)"
+            run "arena-$n.txt" $((warm[arena] + steady[arena])) --metrics metrics.json
+            n_end=$(inside_at_end)
+            printf '%-9s %13s %7s %7s %21s %21s %7.1f\n' "arena-$n" "$n_end" - \
+                $((warm[arena] + steady[arena])) - - "$(echo "$rss_kb / 1024" | bc -l)"
         done
         continue
     fi
@@ -129,21 +142,19 @@ for c in ${cases//,/ }; do
     more=${steady[$c]}
     if [ "$quick" = 1 ]; then more=$((more / 5)); fi
     long=$((short + more))
-    rates=() rss=()
+    rates=() cpu_rates=() rss=()
     for ((r = 0; r < repeats; r++)); do
         run "$c.txt" "$short"
-        s=$secs
+        s=$secs c0=$cpu
         run "$c.txt" "$long"
         rates+=("$(echo "$more / ($secs - $s)" | bc -l)")
+        cpu_rates+=("$(echo "$more / ($cpu - $c0)" | bc -l)")
         rss+=("$rss_kb")
     done
     p_short=$(persons "$c.txt" "$short")
     p_long=$(persons "$c.txt" "$long")
-    med=$(printf '%s\n' "${rates[@]}" | median)
-    lo=$(printf '%s\n' "${rates[@]}" | sort -g | head -1)
-    hi=$(printf '%s\n' "${rates[@]}" | sort -g | tail -1)
     rss_mb=$(echo "$(printf '%s\n' "${rss[@]}" | median) / 1024" | bc -l)
-    printf '%-9s %13s %8d %9d %7.0f (%5.0f-%5.0f) %12.1f\n' "$c" "$p_short->$p_long" "$short" \
-        "$long" "$med" "$lo" "$hi" "$rss_mb"
+    printf '%-9s %13s %7d %7d %21s %21s %7.1f\n' "$c" "$p_short->$p_long" "$short" "$long" \
+        "$(spread "${rates[@]}")" "$(spread "${cpu_rates[@]}")" "$rss_mb"
 done
 echo "# load average at the end $(cut -d' ' -f1-3 /proc/loadavg)"
