@@ -81,7 +81,7 @@ cd "$work"  # the simulator writes nothing here with --no-images, but stays out 
 
 # Cycles of the short run (the floor fills and settles) and of the steady state measured after it.
 declare -A warm=([gallery]=6000 [corridor]=5000 [hall]=4000 [arena]=5000)
-declare -A steady=([gallery]=30000 [corridor]=8000 [hall]=10000 [arena]=1000)
+declare -A steady=([gallery]=30000 [corridor]=8000 [hall]=10000 [arena]=2500)
 
 # run FIELD CYCLES [ARGS...]: runs once; sets secs (wall time), cpu (user + system seconds) and
 # rss_kb (peak RSS). On a loaded machine the CPU time is the steadier figure of the two.
