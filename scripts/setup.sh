@@ -10,7 +10,7 @@ packages=(
   libcgal-dev libgmp-dev libmpfr-dev libboost-dev
   libopencv-dev
   libcli11-dev nlohmann-json3-dev libfmt-dev
-  clang-14 libfuzzer-14-dev libclang-rt-14-dev
+  clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-format-14
   xvfb xauth
   libcpp-httplib-dev chromium
 )
