@@ -1,7 +1,9 @@
 #include "people/walking_model.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "people/destination_item.hpp"
 #include "people/seats_and_queues.hpp"
@@ -65,15 +67,25 @@ Vec2 WalkingModel::steerPlain(const Person& p, const RunState& state,
 
 Vec2 WalkingModel::steerNearby(const Person& p, const RunState& state,
                                const Snapshot& snapshot) const {
+    PersonTerms terms;
+    NeighbourGrid::Scratch scratch;
+    personTerms(p, snapshot, scratch, terms);
+    return steer(p, state, snapshot, terms);
+}
+
+void WalkingModel::personTerms(const Person& p, const Snapshot& snapshot,
+                               NeighbourGrid::Scratch& scratch, PersonTerms& terms) const {
     const std::span<const Predicted> predicted = snapshot.predicted;
     const Vec2 position = p.position();
-    const Vec2 velocity = p.velocity();
-    const Vec2 heading = velocity.normalised();
-    Vec2 f = goalDirection(p, state) + wallForce(position);
-    const std::span<const std::uint32_t> near = snapshot.neighbours->near(position, kAgentReach);
+    const Vec2 heading = p.velocity().normalised();
+    terms.pushes.clear();
+    terms.close.clear();
+    const std::span<const std::uint32_t> near =
+        std::as_const(*snapshot.neighbours).near(position, kAgentReach, scratch);
     // Everybody the index leaves out is out of sight range and would add exactly zero; such
     // additions are skipped, and one zero added at the end instead, which turns a sum of
-    // negative zeros into a positive one just as they would have.
+    // negative zeros into a positive one just as they would have. Zeros in between change
+    // no other sum, so a push that comes out zero is left out the same way.
     bool zeroSkipped = false;
     bool selfNear = false;
     for (const std::uint32_t i : near) {
@@ -83,34 +95,45 @@ Vec2 WalkingModel::steerNearby(const Person& p, const RunState& state,
             continue;
         }
         const Vec2 w = q.position - position;
+        // Persons that slow one down are within sight range, whatever the heading.
+        if (!surelyBeyond(w, kSlowingRange) && w.length() <= kSlowingRange)
+            terms.close.push_back(w);
         if (surelyBeyond(w, kAgentRange) || surelyOutsideCone(heading, w, kAgentCone)) {
             zeroSkipped = true;
             continue;
         }
-        f += sightForce(heading, position, q.position, kPersonStrength);
+        const Vec2 push = sightForce(heading, position, q.position, kPersonStrength);
+        if (push == Vec2{} && !std::signbit(push.x) && !std::signbit(push.y))
+            zeroSkipped = true;
+        else
+            terms.pushes.push_back(push);
     }
     const std::size_t left = predicted.size() - near.size();
     if (left > 1 ||
         (left == 1 && (selfNear || std::none_of(predicted.begin(), predicted.end(),
                                                 [&](const Predicted& q) { return q.id == p.id; }))))
         zeroSkipped = true;
+    terms.zeroSkipped = zeroSkipped;
+}
+
+Vec2 WalkingModel::steer(const Person& p, const RunState& state, const Snapshot& snapshot,
+                         const PersonTerms& terms) const {
+    const Vec2 position = p.position();
+    const Vec2 velocity = p.velocity();
+    Vec2 f = goalDirection(p, state) + wallForce(position);
+    for (const Vec2 push : terms.pushes) f += push;
     for (const Pose2D& r : snapshot.robots)
         f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);
-    if (zeroSkipped) f += Vec2{};
+    if (terms.zeroSkipped) f += Vec2{};
     const Vec2 b = velocity.normalised() + f.normalised();
 
-    // walkingSpeed() over the same neighbours: persons that slow one down are within sight.
+    // walkingSpeed() over the persons within its range.
     const Vec2 ahead = b.normalised();
     int count = 0;
     if (ahead != Vec2{}) {
-        for (const std::uint32_t i : near) {
-            const Predicted& q = predicted[i];
-            if (q.id == p.id) continue;
-            const Vec2 w = q.position - position;
-            if (surelyBeyond(w, kSlowingRange) || surelyOutsideCone(ahead, w, kSlowingCone))
-                continue;
-            const double d = w.length();
-            if (d <= kSlowingRange && ahead.dot(w.normalised()) >= kSlowingCone) ++count;
+        for (const Vec2 w : terms.close) {
+            if (surelyOutsideCone(ahead, w, kSlowingCone)) continue;
+            if (ahead.dot(w.normalised()) >= kSlowingCone) ++count;
         }
     }
     const double speed = p.walkingRate - kSlowingPerPerson * count / std::numbers::sqrt3;
