@@ -45,8 +45,7 @@ void Crowd::step(double dt) {
         std::vector<Person>& persons = state_.persons;
         const bool indexed = !index_.plainLoops() && neighbours_.size() == predicted_.size();
         // What the others do to each person is fixed by now; only the decisions go in turn.
-        if (indexed)
-            terms_.run(walking_, persons, {predicted_, state_.robots, &neighbours_});
+        if (indexed) terms_.run(walking_, persons, {predicted_, state_.robots, &neighbours_});
         for (std::size_t i = 0; i < persons.size(); ++i)
             updatePerson(persons[i], dt, indexed ? &terms_.of(i) : nullptr);
     } catch (const Error& e) {

@@ -17,12 +17,10 @@ void NeighbourGrid::build() {
         if (boxes_[i].finite()) everybody_.push_back(static_cast<std::uint32_t>(i));
 }
 
-std::span<const std::uint32_t> NeighbourGrid::near(Vec2 p, double reach,
-                                                   Scratch& scratch) const {
+std::span<const std::uint32_t> NeighbourGrid::within(const Box& q, Scratch& scratch) const {
     std::vector<std::uint64_t>& marks = scratch.marks;
     std::vector<std::uint32_t>& found = scratch.found;
     found.clear();
-    const Box q{p.x - reach, p.y - reach, p.x + reach, p.y + reach};
     // Reaching over much of the grid, the index saves nothing: offer everybody.
     if (!q.finite() || grid_.coversMuch(q)) return everybody_;
     // Every word is left at zero after use; only a set of another size needs new ones.

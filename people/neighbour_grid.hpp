@@ -31,7 +31,11 @@ class NeighbourGrid {
         std::vector<std::uint32_t> found;
     };
     // As above, with the buffers of scratch; valid until scratch's next use.
-    std::span<const std::uint32_t> near(Vec2 p, double reach, Scratch& scratch) const;
+    std::span<const std::uint32_t> near(Vec2 p, double reach, Scratch& scratch) const {
+        return within({p.x - reach, p.y - reach, p.x + reach, p.y + reach}, scratch);
+    }
+    // The same for the positions that may lie in the box q.
+    std::span<const std::uint32_t> within(const Box& q, Scratch& scratch) const;
 
   private:
     std::vector<Box> boxes_;

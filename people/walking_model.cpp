@@ -40,6 +40,41 @@ bool surelyOutsideCone(Vec2 heading, Vec2 w, double cone) {
     if (along <= 0.0) return true;
     return along * along < cone * cone * (w.x * w.x + w.y * w.y) * (1.0 - 1e-9);
 }
+// Where the persons that push one heading along heading, or slow it down, may stand: the
+// bounding box of the sight sector and of the slowing circle, with a margin no rounding
+// reaches. Far smaller than the square around the sight range, which would do as well.
+Box reachBox(Vec2 position, Vec2 heading) {
+    const double length = heading.length();
+    double reach = kAgentReach;
+    Box box{position.x, position.y, position.x, position.y};
+    if (length < 0.49) {
+        // Shorter than the cone's cosine, a heading sees nobody in its cone.
+        reach = kSlowingRange + 0.01;
+    } else if (std::fabs(length - 1.0) < 1e-6) {
+        reach = kSlowingRange + 0.01;
+        // The sector's ends, 60 degrees either side, and the ends of the axes inside it.
+        const double c = kAgentCone;
+        const double s = std::numbers::sqrt3 / 2.0;
+        const Vec2 ends[] = {{heading.x * c - heading.y * s, heading.x * s + heading.y * c},
+                             {heading.x * c + heading.y * s, -heading.x * s + heading.y * c}};
+        for (const Vec2 e : ends) {
+            box.minX = std::min(box.minX, position.x + e.x * kAgentReach);
+            box.maxX = std::max(box.maxX, position.x + e.x * kAgentReach);
+            box.minY = std::min(box.minY, position.y + e.y * kAgentReach);
+            box.maxY = std::max(box.maxY, position.y + e.y * kAgentReach);
+        }
+        constexpr double kAxisIn = kAgentCone - 1e-6;
+        if (heading.x >= kAxisIn) box.maxX = position.x + kAgentReach;
+        if (heading.x <= -kAxisIn) box.minX = position.x - kAgentReach;
+        if (heading.y >= kAxisIn) box.maxY = position.y + kAgentReach;
+        if (heading.y <= -kAxisIn) box.minY = position.y - kAgentReach;
+        constexpr double kMargin = 0.05;
+        box = {box.minX - kMargin, box.minY - kMargin, box.maxX + kMargin, box.maxY + kMargin};
+    }
+    // Any other heading (not finite, or of odd length) keeps the whole square.
+    return {std::min(box.minX, position.x - reach), std::min(box.minY, position.y - reach),
+            std::max(box.maxX, position.x + reach), std::max(box.maxY, position.y + reach)};
+}
 }  // namespace
 
 Vec2 WalkingModel::approachVector(Vec2 p, const Segment& s, double margin) {
@@ -81,7 +116,7 @@ void WalkingModel::personTerms(const Person& p, const Snapshot& snapshot,
     terms.pushes.clear();
     terms.close.clear();
     const std::span<const std::uint32_t> near =
-        std::as_const(*snapshot.neighbours).near(position, kAgentReach, scratch);
+        std::as_const(*snapshot.neighbours).within(reachBox(position, heading), scratch);
     // Everybody the index leaves out is out of sight range and would add exactly zero; such
     // additions are skipped, and one zero added at the end instead, which turns a sum of
     // negative zeros into a positive one just as they would have. Zeros in between change
