@@ -13,6 +13,7 @@
 #include "component/map_service_svc_impl.hpp"
 #include "component/seed_choice.hpp"
 #include "component/simulation_run.hpp"
+#include "people/crowd_threads.hpp"
 #include "platform/clock.hpp"
 #include "rtc/rtc.hpp"
 #include "web/run_view.hpp"
@@ -50,6 +51,7 @@ private:
     vostrel::SteadyClock realClock_;  // what cycles really cost
     vostrel::Configuration config_;  // the bound parameters
     vostrel::SeedChoice seed_;  // before run_, which it seeds
+    vostrel::CrowdThreads threads_;  // rtc.conf vostrel.threads
     // The window, unless rtc.conf turns the drawing off; its settings are read before the run
     // prints its banner.
     std::unique_ptr<vostrel::RunDisplay> display_;
