@@ -26,8 +26,8 @@ constexpr const char* kFinishInitialization =
 
 }  // namespace
 
-SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out, std::ostream& err,
-                             std::uint32_t seed, RunOptions options)
+SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
+                             std::ostream& err, std::uint32_t seed, RunOptions options)
     : clock_(clock),
       statsClock_(statsClock),
       out_(out),
@@ -78,8 +78,7 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
         copiedRevision_ = localGrid_.revision();
     }
     {
-        const AbsoluteMapSettings global =
-            absoluteMapSettings(config, world_->environment.walls, err_);
+        const AbsoluteMapSettings global = absoluteMapSettings(config, world_->environment.walls, err_);
         std::lock_guard lock(globalMapLock_);
         buildAbsoluteMap(globalMap_, world_->environment.walls, global, cycleStamp_);
     }
@@ -114,8 +113,9 @@ void SimulationRun::preRun(const Configuration& config) {
         return;
     for (int steps = 0;; ++steps) {
         const auto& persons = crowd_->persons();
-        if (!persons.empty() && !(config.simulate_skip == 2 && config.following_target_id >= 1 &&
-                                  persons.back().id != config.following_target_id))
+        if (!persons.empty() &&
+            !(config.simulate_skip == 2 && config.following_target_id >= 1 &&
+              persons.back().id != config.following_target_id))
             break;
         if (steps == kMaxWarmUpSteps) {
             // Two persons entering in one step can skip the awaited one for good.

@@ -112,23 +112,38 @@ TEST(CrowdThreads, ASettingThatIsNoCountIsNamedAndTheCoresAreUsed) {
     }
 }
 
-class WallForceTest : public PeopleTest {};
+class WallForceTest : public PeopleTest {
+  protected:
+    // Walls around (0, 0)-(w, h) and one subarea over it.
+    void room(double w, double h) {
+        const Vec2 corners[] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+        for (int i = 0; i < 4; ++i)
+            env.walls.add(Segment::fromPoints(corners[i], corners[(i + 1) % 4]));
+        areas.push_back(rect(0, 0, 0, w, h));
+    }
+    // A walking model on the plain loops over the world as it is now.
+    const WalkingModel& plain() {
+        plainIndex_ = std::make_unique<WorldIndex>(world);
+        plainIndex_->usePlainLoops(true);
+        plain_ = std::make_unique<WalkingModel>(*plainIndex_);
+        return *plain_;
+    }
+
+  private:
+    std::unique_ptr<WorldIndex> plainIndex_;
+    std::unique_ptr<WalkingModel> plain_;
+};
 
 // Steering through the indexes against the plain sums over thousands of random crowds: persons
 // on the sight and slowing circles and cone edges, on top of each other and of the walker,
 // behind walls, negative zeros, standing and odd velocities.
 TEST_F(WallForceTest, SteeringMatchesThePlainLoopsForRandomCrowds) {
-    const Vec2 corners[] = {{0, 0}, {20, 0}, {20, 12}, {0, 12}};
-    for (int i = 0; i < 4; ++i)
-        env.walls.add(Segment::fromPoints(corners[i], corners[(i + 1) % 4]));
+    room(20, 12);
     env.walls.add(Segment::fromPoints({8, 0}, {8, 5}));
     env.walls.add(Segment::fromPoints({12, 12}, {12, 7}));
     env.walls.add(Segment::fromPoints({3, 8}, {5, 9.5}));
-    areas.push_back(rect(0, 0, 0, 20, 12));
     const WalkingModel& fast = walking();
-    WorldIndex plainIndex(world);
-    plainIndex.usePlainLoops(true);
-    const WalkingModel plain(plainIndex);
+    const WalkingModel& plainModel = plain();
     std::mt19937_64 g(31);
     const auto u = [&](double lo, double hi) { return lo + (hi - lo) * ((g() >> 11) * 0x1p-53); };
     const double nan = std::numeric_limits<double>::quiet_NaN();
@@ -170,7 +185,7 @@ TEST_F(WallForceTest, SteeringMatchesThePlainLoopsForRandomCrowds) {
         std::vector<Pose2D> robots;
         if (g() % 3 == 0) robots.push_back({u(0, 20), u(0, 12), 0.0});
         const Vec2 a = fast.steer(p, state, Snapshot{predicted, robots, &grid});
-        const Vec2 b = plain.steer(p, state, Snapshot{predicted, robots, nullptr});
+        const Vec2 b = plainModel.steer(p, state, Snapshot{predicted, robots, nullptr});
         ASSERT_EQ(std::bit_cast<std::uint64_t>(a.x), std::bit_cast<std::uint64_t>(b.x)) << c;
         ASSERT_EQ(std::bit_cast<std::uint64_t>(a.y), std::bit_cast<std::uint64_t>(b.y)) << c;
         moving += a != Vec2{} ? 1 : 0;
@@ -181,17 +196,12 @@ TEST_F(WallForceTest, SteeringMatchesThePlainLoopsForRandomCrowds) {
 // The nearest wall wins, the first in file order among equally near ones; the index must
 // pick the same wall for every position, on walls, at corners and far away.
 TEST_F(WallForceTest, MatchesThePlainLoopEverywhere) {
-    const Vec2 corners[] = {{0, 0}, {10, 0}, {10, 6}, {0, 6}};
-    for (int i = 0; i < 4; ++i)
-        env.walls.add(Segment::fromPoints(corners[i], corners[(i + 1) % 4]));
+    room(10, 6);
     env.walls.add(Segment::fromPoints({5, 0}, {5, 2.5}));
     env.walls.add(Segment::fromPoints({5, 2.5}, {5, 0}));  // the same wall, later in the file
     env.walls.add(Segment::fromPoints({2, 4}, {3.3, 4.7}));
-    areas.push_back(rect(0, 0, 0, 10, 6));
     const WalkingModel& fast = walking();
-    WorldIndex plainIndex(world);
-    plainIndex.usePlainLoops(true);
-    const WalkingModel plain(plainIndex);
+    const WalkingModel& plain = this->plain();
     std::mt19937_64 g(8);
     const auto u = [&](double lo, double hi) { return lo + (hi - lo) * ((g() >> 11) * 0x1p-53); };
     int pushed = 0;
