@@ -149,13 +149,14 @@ void WalkingModel::personTerms(const Person& p, const Snapshot& snapshot,
                                                 [&](const Predicted& q) { return q.id == p.id; }))))
         zeroSkipped = true;
     terms.zeroSkipped = zeroSkipped;
+    terms.wall = wallForce(position);
 }
 
 Vec2 WalkingModel::steer(const Person& p, const RunState& state, const Snapshot& snapshot,
                          const PersonTerms& terms) const {
     const Vec2 position = p.position();
     const Vec2 velocity = p.velocity();
-    Vec2 f = goalDirection(p, state) + wallForce(position);
+    Vec2 f = goalDirection(p, state) + terms.wall;
     for (const Vec2 push : terms.pushes) f += push;
     for (const Pose2D& r : snapshot.robots)
         f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);

@@ -32,6 +32,7 @@ struct PersonTerms {
     std::vector<Vec2> pushes;  // the non-zero pushes of the persons in sight, in snapshot order
     std::vector<Vec2> close;   // offsets to the persons within slowing range
     bool zeroSkipped = false;  // a zero push was left out of pushes
+    Vec2 wall;                 // the push of the walls, which depends on the position alone
 };
 
 // How one person walks: the pull of its goal, the push of walls, persons and robots, and the
