@@ -1,6 +1,7 @@
 #include "people/person_terms_pass.hpp"
 
 #include <tbb/blocked_range.h>
+#include <tbb/global_control.h>
 #include <tbb/parallel_for.h>
 
 namespace vostrel {
@@ -19,7 +20,13 @@ void PersonTermsPass::run(const WalkingModel& walking, const std::vector<Person>
             if (persons[i].dwellLeft == 0.0)
                 walking.personTerms(persons[i], snapshot, scratch, terms_[i]);
     };
-    tbb::parallel_for(tbb::blocked_range<std::size_t>(0, persons.size(), kGrain), work);
+    const tbb::blocked_range<std::size_t> all(0, persons.size(), kGrain);
+    // A small crowd, or a single thread, is quicker without handing out tasks at all.
+    if (persons.size() <= 2 * kGrain ||
+        tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism) < 2)
+        work(all);
+    else
+        tbb::parallel_for(all, work);
 }
 
 }  // namespace vostrel
