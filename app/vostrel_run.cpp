@@ -58,6 +58,7 @@ struct Options {
     int cycles = 100;
     std::uint32_t period = 100;
     std::optional<std::uint32_t> seed;
+    int threads = 0;  // 0: the component's default, the machine's cores
     std::string outputFile;
     std::string metricsFile;
     std::string framesDir;
@@ -207,6 +208,7 @@ void Run::startVostrel() {
     set("vostrel.clock", "simulated");
     set("vostrel.clock.step_ms", std::to_string(o_.period));
     set("vostrel.seed", std::to_string(*o_.seed));
+    if (o_.threads > 0) set("vostrel.threads", std::to_string(o_.threads));
     set("vostrel.display.window", "NO");
     if (o_.framesDir.empty())
         set("vostrel.display", "NO");
@@ -471,6 +473,10 @@ int main(int argc, char** argv) {
     app.add_option("--seed", o.seed,
                    "Seed of the random sequence (default: calendar time, "
                    "printed so that the run can be repeated)");
+    app.add_option("--threads", o.threads,
+                   "Threads for the crowd's parallel work (default: the machine's cores); "
+                   "results are the same for every count")
+        ->check(CLI::Range(1, 1024));
     app.add_option("--output", o.outputFile,
                    "Write the five port samples of every cycle as JSON lines to this file");
     app.add_option("--metrics", o.metricsFile, "Write the run's metrics to this file as JSON");

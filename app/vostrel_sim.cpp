@@ -27,6 +27,7 @@
 #include "display/run_display.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
+#include "people/crowd_threads.hpp"
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
 #include "rtc/file_search.hpp"
@@ -59,6 +60,7 @@ struct Options {
     std::string gifFile;
     bool progress = false;
     std::string serve;
+    int threads = 0;  // 0: the machine's cores
 };
 
 int check(const Options& o, const Configuration& config) {
@@ -286,7 +288,13 @@ int main(int argc, char** argv) {
             std::string error;
             return parseServeAddress(text, error) ? std::string() : error;
         });
+    app.add_option("--threads", o.threads,
+                   "Threads for the crowd's parallel work (default: the machine's " +
+                       std::to_string(CrowdThreads::machineCores()) +
+                       " cores); results are the same for every count")
+        ->check(CLI::Range(1, 1024));
     CLI11_PARSE(app, argc, argv);
+    const CrowdThreads threads(o.threads);
 
     Configuration config;
     if (!configure(o, config)) return 1;

@@ -55,6 +55,8 @@ Vostrel::Vostrel(RTC::Manager* manager)
       clock_(cycleClock(manager)),
       seed_(vostrel::SeedChoice::from(manager->getConfig().getProperty("vostrel.seed", ""),
                                       vostrel::calendarSeed())),
+      threads_(vostrel::CrowdThreads::fromText(
+          manager->getConfig().getProperty("vostrel.threads", ""), "vostrel.threads", std::cerr)),
       display_(displayOf(manager)),
       run_(clock_, realClock_, std::cout, std::cerr, seed_.seed, runOptions()),
       commandPort_("robotControlInfo", commandIn_),

@@ -11,6 +11,7 @@
 #include "sim/configuration.hpp"
 #include "sim/cycle_clock.hpp"
 #include "component/map_service_svc_impl.hpp"
+#include "people/crowd_threads.hpp"
 #include "sim/seed_choice.hpp"
 #include "sim/simulation_run.hpp"
 #include "platform/clock.hpp"
@@ -50,6 +51,7 @@ private:
     vostrel::SteadyClock realClock_;  // what cycles really cost
     vostrel::Configuration config_;  // the bound parameters
     vostrel::SeedChoice seed_;  // before run_, which it seeds
+    vostrel::CrowdThreads threads_;  // rtc.conf vostrel.threads
     // The window, unless rtc.conf turns the drawing off; its settings are read before the run
     // prints its banner.
     std::unique_ptr<vostrel::RunDisplay> display_;

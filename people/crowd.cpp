@@ -42,7 +42,12 @@ void Crowd::step(double dt) {
         freezeSnapshot(dt);
         countPopulation();
         refreshSeats(world_.environment, state_);
-        for (Person& person : state_.persons) updatePerson(person, dt);
+        std::vector<Person>& persons = state_.persons;
+        const bool indexed = !index_.plainLoops() && neighbours_.size() == predicted_.size();
+        // What the others do to each person is fixed by now; only the decisions go in turn.
+        if (indexed) terms_.run(walking_, persons, {predicted_, state_.robots, &neighbours_});
+        for (std::size_t i = 0; i < persons.size(); ++i)
+            updatePerson(persons[i], dt, indexed ? &terms_.of(i) : nullptr);
     } catch (const Error& e) {
         err_ << e.what() << std::endl;
         throw;
@@ -114,7 +119,7 @@ void Crowd::countPopulation() {
     }
 }
 
-void Crowd::updatePerson(Person& p, double dt) {
+void Crowd::updatePerson(Person& p, double dt, const PersonTerms* terms) {
     if (p.dwellLeft != 0.0) {
         p.dwellLeft -= dt;
         p.setVelocity({});
@@ -124,9 +129,11 @@ void Crowd::updatePerson(Person& p, double dt) {
         }
         return;
     }
-    const bool indexed = !index_.plainLoops() && neighbours_.size() == predicted_.size();
-    const Snapshot snapshot{predicted_, state_.robots, indexed ? &neighbours_ : nullptr};
-    const auto steer = [&] { p.setVelocity(walking_.steer(p, state_, snapshot)); };
+    const Snapshot snapshot{predicted_, state_.robots, terms ? &neighbours_ : nullptr};
+    const auto steer = [&] {
+        p.setVelocity(terms ? walking_.steer(p, state_, snapshot, *terms)
+                            : walking_.steer(p, state_, snapshot));
+    };
     if (chooser_.isInRouteArea(p)) RouteChooser::dropRouteFront(p);
     chooser_.repairRoute(p, state_);
     if (hasArrived(world_.environment, state_, p)) {

@@ -7,6 +7,7 @@
 #include "environment/world.hpp"
 #include "people/crowd_timer.hpp"
 #include "people/neighbour_grid.hpp"
+#include "people/person_terms_pass.hpp"
 #include "people/route_chooser.hpp"
 #include "people/run_state.hpp"
 #include "people/walking_model.hpp"
@@ -58,7 +59,8 @@ class Crowd {
     void freezeSnapshot(double dt);
     void countPopulation();
     // Phase two: each person against the snapshot.
-    void updatePerson(Person& person, double dt);
+    // terms: the person's terms from this step's pass, null when the step has none.
+    void updatePerson(Person& person, double dt, const PersonTerms* terms);
     // Leaves the queue if in one, takes the next action and chooses where to go.
     void beginNextAction(Person& person);
     void reportMissingAction(int actionId);
@@ -75,6 +77,7 @@ class Crowd {
     // Scratch kept between steps so that stepping does not allocate in the steady state.
     std::vector<Predicted> predicted_;
     NeighbourGrid neighbours_;  // over predicted_
+    PersonTermsPass terms_;     // over predicted_, through neighbours_
     std::vector<std::int32_t> leavers_;
     std::vector<int> reportedActions_;
 };

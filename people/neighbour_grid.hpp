@@ -23,13 +23,24 @@ class NeighbourGrid {
     // Positions (as indices in the order added, ascending) that may lie within reach of p: all
     // that do and a few that do not. Positions that are not finite never come; a point that is
     // not finite gets every finite position. Valid until the next call.
-    std::span<const std::uint32_t> near(Vec2 p, double reach);
+    std::span<const std::uint32_t> near(Vec2 p, double reach) { return near(p, reach, own_); }
+
+    // The buffers of one query at a time: one per thread lets threads query at once.
+    struct Scratch {
+        std::vector<std::uint64_t> marks;  // one bit per position, to hand them out in order
+        std::vector<std::uint32_t> found;
+    };
+    // As above, with the buffers of scratch; valid until scratch's next use.
+    std::span<const std::uint32_t> near(Vec2 p, double reach, Scratch& scratch) const {
+        return within({p.x - reach, p.y - reach, p.x + reach, p.y + reach}, scratch);
+    }
+    // The same for the positions that may lie in the box q.
+    std::span<const std::uint32_t> within(const Box& q, Scratch& scratch) const;
 
   private:
     std::vector<Box> boxes_;
     UniformGrid grid_;
-    std::vector<std::uint64_t> marks_;  // one bit per position, to hand them out in order
-    std::vector<std::uint32_t> found_;
+    Scratch own_;
     std::vector<std::uint32_t> everybody_;  // every finite position, in order
 };
 

@@ -1,7 +1,9 @@
 #include "people/walking_model.hpp"
 
 #include <algorithm>
+#include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "people/destination_item.hpp"
 #include "people/seats_and_queues.hpp"
@@ -38,6 +40,41 @@ bool surelyOutsideCone(Vec2 heading, Vec2 w, double cone) {
     if (along <= 0.0) return true;
     return along * along < cone * cone * (w.x * w.x + w.y * w.y) * (1.0 - 1e-9);
 }
+// Where the persons that push one heading along heading, or slow it down, may stand: the
+// bounding box of the sight sector and of the slowing circle, with a margin no rounding
+// reaches. Far smaller than the square around the sight range, which would do as well.
+Box reachBox(Vec2 position, Vec2 heading) {
+    const double length = heading.length();
+    double reach = kAgentReach;
+    Box box{position.x, position.y, position.x, position.y};
+    if (length < 0.49) {
+        // Shorter than the cone's cosine, a heading sees nobody in its cone.
+        reach = kSlowingRange + 0.01;
+    } else if (std::fabs(length - 1.0) < 1e-6) {
+        reach = kSlowingRange + 0.01;
+        // The sector's ends, 60 degrees either side, and the ends of the axes inside it.
+        const double c = kAgentCone;
+        const double s = std::numbers::sqrt3 / 2.0;
+        const Vec2 ends[] = {{heading.x * c - heading.y * s, heading.x * s + heading.y * c},
+                             {heading.x * c + heading.y * s, -heading.x * s + heading.y * c}};
+        for (const Vec2 e : ends) {
+            box.minX = std::min(box.minX, position.x + e.x * kAgentReach);
+            box.maxX = std::max(box.maxX, position.x + e.x * kAgentReach);
+            box.minY = std::min(box.minY, position.y + e.y * kAgentReach);
+            box.maxY = std::max(box.maxY, position.y + e.y * kAgentReach);
+        }
+        constexpr double kAxisIn = kAgentCone - 1e-6;
+        if (heading.x >= kAxisIn) box.maxX = position.x + kAgentReach;
+        if (heading.x <= -kAxisIn) box.minX = position.x - kAgentReach;
+        if (heading.y >= kAxisIn) box.maxY = position.y + kAgentReach;
+        if (heading.y <= -kAxisIn) box.minY = position.y - kAgentReach;
+        constexpr double kMargin = 0.05;
+        box = {box.minX - kMargin, box.minY - kMargin, box.maxX + kMargin, box.maxY + kMargin};
+    }
+    // Any other heading (not finite, or of odd length) keeps the whole square.
+    return {std::min(box.minX, position.x - reach), std::min(box.minY, position.y - reach),
+            std::max(box.maxX, position.x + reach), std::max(box.maxY, position.y + reach)};
+}
 }  // namespace
 
 Vec2 WalkingModel::approachVector(Vec2 p, const Segment& s, double margin) {
@@ -65,15 +102,25 @@ Vec2 WalkingModel::steerPlain(const Person& p, const RunState& state,
 
 Vec2 WalkingModel::steerNearby(const Person& p, const RunState& state,
                                const Snapshot& snapshot) const {
+    PersonTerms terms;
+    NeighbourGrid::Scratch scratch;
+    personTerms(p, snapshot, scratch, terms);
+    return steer(p, state, snapshot, terms);
+}
+
+void WalkingModel::personTerms(const Person& p, const Snapshot& snapshot,
+                               NeighbourGrid::Scratch& scratch, PersonTerms& terms) const {
     const std::span<const Predicted> predicted = snapshot.predicted;
     const Vec2 position = p.position();
-    const Vec2 velocity = p.velocity();
-    const Vec2 heading = velocity.normalised();
-    Vec2 f = goalDirection(p, state) + wallForce(position);
-    const std::span<const std::uint32_t> near = snapshot.neighbours->near(position, kAgentReach);
+    const Vec2 heading = p.velocity().normalised();
+    terms.pushes.clear();
+    terms.close.clear();
+    const std::span<const std::uint32_t> near =
+        std::as_const(*snapshot.neighbours).within(reachBox(position, heading), scratch);
     // Everybody the index leaves out is out of sight range and would add exactly zero; such
     // additions are skipped, and one zero added at the end instead, which turns a sum of
-    // negative zeros into a positive one just as they would have.
+    // negative zeros into a positive one just as they would have. Zeros in between change
+    // no other sum, so a push that comes out zero is left out the same way.
     bool zeroSkipped = false;
     bool selfNear = false;
     for (const std::uint32_t i : near) {
@@ -83,34 +130,46 @@ Vec2 WalkingModel::steerNearby(const Person& p, const RunState& state,
             continue;
         }
         const Vec2 w = q.position - position;
+        // Persons that slow one down are within sight range, whatever the heading.
+        if (!surelyBeyond(w, kSlowingRange) && w.length() <= kSlowingRange)
+            terms.close.push_back(w);
         if (surelyBeyond(w, kAgentRange) || surelyOutsideCone(heading, w, kAgentCone)) {
             zeroSkipped = true;
             continue;
         }
-        f += sightForce(heading, position, q.position, kPersonStrength);
+        const Vec2 push = sightForce(heading, position, q.position, kPersonStrength);
+        if (push == Vec2{} && !std::signbit(push.x) && !std::signbit(push.y))
+            zeroSkipped = true;
+        else
+            terms.pushes.push_back(push);
     }
     const std::size_t left = predicted.size() - near.size();
     if (left > 1 ||
         (left == 1 && (selfNear || std::none_of(predicted.begin(), predicted.end(),
                                                 [&](const Predicted& q) { return q.id == p.id; }))))
         zeroSkipped = true;
+    terms.zeroSkipped = zeroSkipped;
+    terms.wall = wallForce(position);
+}
+
+Vec2 WalkingModel::steer(const Person& p, const RunState& state, const Snapshot& snapshot,
+                         const PersonTerms& terms) const {
+    const Vec2 position = p.position();
+    const Vec2 velocity = p.velocity();
+    Vec2 f = goalDirection(p, state) + terms.wall;
+    for (const Vec2 push : terms.pushes) f += push;
     for (const Pose2D& r : snapshot.robots)
         f += agentForce(velocity, position, {r.x, r.y}, kRobotStrength);
-    if (zeroSkipped) f += Vec2{};
+    if (terms.zeroSkipped) f += Vec2{};
     const Vec2 b = velocity.normalised() + f.normalised();
 
-    // walkingSpeed() over the same neighbours: persons that slow one down are within sight.
+    // walkingSpeed() over the persons within its range.
     const Vec2 ahead = b.normalised();
     int count = 0;
     if (ahead != Vec2{}) {
-        for (const std::uint32_t i : near) {
-            const Predicted& q = predicted[i];
-            if (q.id == p.id) continue;
-            const Vec2 w = q.position - position;
-            if (surelyBeyond(w, kSlowingRange) || surelyOutsideCone(ahead, w, kSlowingCone))
-                continue;
-            const double d = w.length();
-            if (d <= kSlowingRange && ahead.dot(w.normalised()) >= kSlowingCone) ++count;
+        for (const Vec2 w : terms.close) {
+            if (surelyOutsideCone(ahead, w, kSlowingCone)) continue;
+            if (ahead.dot(w.normalised()) >= kSlowingCone) ++count;
         }
     }
     const double speed = p.walkingRate - kSlowingPerPerson * count / std::numbers::sqrt3;

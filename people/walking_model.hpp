@@ -25,6 +25,16 @@ struct Snapshot {
     NeighbourGrid* neighbours = nullptr;  // its queries reuse buffers, nothing else changes
 };
 
+// What the other persons in a snapshot do to one person, which depends only on the person's
+// own position and velocity and on the snapshot: worked out for everybody before anybody
+// decides, and then added in the order the plain sum takes.
+struct PersonTerms {
+    std::vector<Vec2> pushes;  // the non-zero pushes of the persons in sight, in snapshot order
+    std::vector<Vec2> close;   // offsets to the persons within slowing range
+    bool zeroSkipped = false;  // a zero push was left out of pushes
+    Vec2 wall;                 // the push of the walls, which depends on the position alone
+};
+
 // How one person walks: the pull of its goal, the push of walls, persons and robots, and the
 // speed the persons ahead leave it. Functions of the world, the run state and the snapshot
 // that change none of them.
@@ -37,6 +47,13 @@ class WalkingModel {
     // forces, at its walking speed along that heading. Through the neighbour index when the
     // snapshot has one, over everybody otherwise; the result is the same bit for bit.
     Vec2 steer(const Person& p, const RunState& state, const Snapshot& snapshot) const;
+    // The same as steer() through the index, with p's terms worked out beforehand.
+    Vec2 steer(const Person& p, const RunState& state, const Snapshot& snapshot,
+               const PersonTerms& terms) const;
+    // p's terms against the snapshot, which must have an index; touches nothing shared but
+    // the world, read only, so that threads may work out different persons at once.
+    void personTerms(const Person& p, const Snapshot& snapshot, NeighbourGrid::Scratch& scratch,
+                     PersonTerms& terms) const;
     // p's free walking rate less the slowing of the persons within 2 m and 30 degrees of
     // velocity's direction.
     double walkingSpeed(const Person& p, Vec2 velocity, std::span<const Predicted> predicted) const;

@@ -9,7 +9,7 @@ packages=(
   libomniorb4-dev omniidl omniorb-idl omniorb-nameserver omniorb libomnithread4-dev
   libcgal-dev libgmp-dev libmpfr-dev libboost-dev
   libopencv-dev
-  libcli11-dev nlohmann-json3-dev libfmt-dev
+  libcli11-dev nlohmann-json3-dev libfmt-dev libtbb-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev clang-format-14
   xvfb xauth
   libcpp-httplib-dev chromium

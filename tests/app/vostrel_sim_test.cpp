@@ -103,6 +103,23 @@ TEST(VostrelSim, SameSeedGivesTheSameBytes) {
               rb.output.substr(0, rb.output.find("Total Execution")));
 }
 
+// The crowd's parallel work changes no bit, whatever the count; a busy station shows it.
+TEST(VostrelSim, EveryThreadCountGivesTheSameBytes) {
+    const std::string args = " --seed 7 --cycles 300 --no-images --set simulate_skip=1 --field " +
+                             kSource + "/examples/station.txt";
+    std::string first;
+    for (const int n : {1, 2, 3}) {
+        const std::string out = ::testing::TempDir() + "threads_" + std::to_string(n) + ".jsonl";
+        const Result r = runSim("--threads " + std::to_string(n) + " --output " + out + args);
+        ASSERT_EQ(r.code, 0) << r.output;
+        const std::string bytes = read(out);
+        ASSERT_FALSE(bytes.empty());
+        if (n == 1) first = bytes;
+        EXPECT_EQ(bytes, first) << "--threads " << n;
+    }
+    EXPECT_NE(runSim("--threads 0" + args).code, 0);
+}
+
 TEST(VostrelSim, CrowdErrorStopsTheRunWithExitCodeTwo) {
     // A seat outside every subarea: choosing it fails the crowd step.
     const std::string field =

@@ -1,13 +1,18 @@
 // The neighbour and wall indexes of a step against the plain loops, bit for bit.
+#include <array>
 #include <bit>
+#include <cmath>
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <numbers>
 #include <random>
 #include <regex>
+#include <sstream>
 
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
+#include "people/crowd_threads.hpp"
 #include "people/neighbour_grid.hpp"
 #include "tests/people/people_fixture.hpp"
 
@@ -83,22 +88,120 @@ TEST(CrowdIndexes, StepsMatchThePlainLoops) {
     expectSameRuns(crowded(root + "/examples/office.txt", "0.3"), 600, 60);
 }
 
-class WallForceTest : public PeopleTest {};
+// The parallel pass over the persons gives the same steps for every thread count.
+TEST(CrowdIndexes, StepsMatchThePlainLoopsForEveryThreadCount) {
+    const std::string root = VOSTREL_SOURCE_DIR;
+    for (const int n : {1, 2, 3}) {
+        const CrowdThreads threads(n);
+        expectSameRuns(crowded(root + "/examples/station.txt", "0.3"), 300, 60);
+    }
+}
+
+TEST(CrowdThreads, ASettingThatIsNoCountIsNamedAndTheCoresAreUsed) {
+    std::ostringstream err;
+    EXPECT_EQ(CrowdThreads::fromText("3", "vostrel.threads", err).count(), 3);
+    EXPECT_EQ(CrowdThreads::fromText("", "vostrel.threads", err).count(),
+              CrowdThreads::machineCores());
+    EXPECT_EQ(err.str(), "");
+    for (const char* bad : {"0", "two", "2x", "-1", "5000"}) {
+        std::ostringstream e;
+        EXPECT_EQ(CrowdThreads::fromText(bad, "vostrel.threads", e).count(),
+                  CrowdThreads::machineCores());
+        EXPECT_NE(e.str().find("vostrel.threads '" + std::string(bad) + "'"), std::string::npos)
+            << e.str();
+    }
+}
+
+class WallForceTest : public PeopleTest {
+  protected:
+    // Walls around (0, 0)-(w, h) and one subarea over it.
+    void room(double w, double h) {
+        const Vec2 corners[] = {{0, 0}, {w, 0}, {w, h}, {0, h}};
+        for (int i = 0; i < 4; ++i)
+            env.walls.add(Segment::fromPoints(corners[i], corners[(i + 1) % 4]));
+        areas.push_back(rect(0, 0, 0, w, h));
+    }
+    // A walking model on the plain loops over the world as it is now.
+    const WalkingModel& plain() {
+        plainIndex_ = std::make_unique<WorldIndex>(world);
+        plainIndex_->usePlainLoops(true);
+        plain_ = std::make_unique<WalkingModel>(*plainIndex_);
+        return *plain_;
+    }
+
+  private:
+    std::unique_ptr<WorldIndex> plainIndex_;
+    std::unique_ptr<WalkingModel> plain_;
+};
+
+// Steering through the indexes against the plain sums over thousands of random crowds: persons
+// on the sight and slowing circles and cone edges, on top of each other and of the walker,
+// behind walls, negative zeros, standing and odd velocities.
+TEST_F(WallForceTest, SteeringMatchesThePlainLoopsForRandomCrowds) {
+    room(20, 12);
+    env.walls.add(Segment::fromPoints({8, 0}, {8, 5}));
+    env.walls.add(Segment::fromPoints({12, 12}, {12, 7}));
+    env.walls.add(Segment::fromPoints({3, 8}, {5, 9.5}));
+    const WalkingModel& fast = walking();
+    const WalkingModel& plainModel = plain();
+    std::mt19937_64 g(31);
+    const auto u = [&](double lo, double hi) { return lo + (hi - lo) * ((g() >> 11) * 0x1p-53); };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    NeighbourGrid grid;
+    int moving = 0;
+    for (int c = 0; c < 4000; ++c) {
+        Person p;
+        p.id = 1000;
+        p.walkingRate = 1.3;
+        p.setPosition({u(0.5, 19.5), u(0.5, 11.5)});
+        const double angle = u(0, 2 * std::numbers::pi);
+        const Vec2 velocities[] = {{std::cos(angle), std::sin(angle)},
+                                   {0, 0},
+                                   {-0.0, -0.0},
+                                   {1e-320, 0},
+                                   {nan, 1},
+                                   {1, 0},
+                                   {0, -1}};
+        p.setVelocity(velocities[c % 10 < 4 ? 0 : c % 7] * u(0.1, 1.5));
+        const Vec2 heading = p.velocity().normalised();
+        std::vector<Predicted> predicted;
+        const int n = int(g() % 60);
+        for (int i = 0; i < n; ++i) {
+            const Vec2 at = p.position();
+            const double r = std::array{7.5, 2.0, 0.0, u(0, 9), u(0, 3)}[g() % 5];
+            double a = u(-std::numbers::pi, std::numbers::pi);
+            // On the edges of the sight cone half the time.
+            if (g() % 2 == 0)
+                a = std::atan2(heading.y, heading.x) + (g() % 2 ? 1 : -1) * std::numbers::pi / 3;
+            Vec2 q{at.x + r * std::cos(a), at.y + r * std::sin(a)};
+            if (g() % 9 == 0) q = {-0.0, -0.0};
+            if (g() % 97 == 0) q = {nan, 1.0};
+            const std::int32_t id = g() % 13 == 0 ? p.id : std::int32_t(i);
+            predicted.push_back({id, q});
+        }
+        grid.clear();
+        for (const Predicted& q : predicted) grid.add(q.position);
+        grid.build();
+        std::vector<Pose2D> robots;
+        if (g() % 3 == 0) robots.push_back({u(0, 20), u(0, 12), 0.0});
+        const Vec2 a = fast.steer(p, state, Snapshot{predicted, robots, &grid});
+        const Vec2 b = plainModel.steer(p, state, Snapshot{predicted, robots, nullptr});
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(a.x), std::bit_cast<std::uint64_t>(b.x)) << c;
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(a.y), std::bit_cast<std::uint64_t>(b.y)) << c;
+        moving += a != Vec2{} ? 1 : 0;
+    }
+    EXPECT_GT(moving, 1000);
+}
 
 // The nearest wall wins, the first in file order among equally near ones; the index must
 // pick the same wall for every position, on walls, at corners and far away.
 TEST_F(WallForceTest, MatchesThePlainLoopEverywhere) {
-    const Vec2 corners[] = {{0, 0}, {10, 0}, {10, 6}, {0, 6}};
-    for (int i = 0; i < 4; ++i)
-        env.walls.add(Segment::fromPoints(corners[i], corners[(i + 1) % 4]));
+    room(10, 6);
     env.walls.add(Segment::fromPoints({5, 0}, {5, 2.5}));
     env.walls.add(Segment::fromPoints({5, 2.5}, {5, 0}));  // the same wall, later in the file
     env.walls.add(Segment::fromPoints({2, 4}, {3.3, 4.7}));
-    areas.push_back(rect(0, 0, 0, 10, 6));
     const WalkingModel& fast = walking();
-    WorldIndex plainIndex(world);
-    plainIndex.usePlainLoops(true);
-    const WalkingModel plain(plainIndex);
+    const WalkingModel& plain = this->plain();
     std::mt19937_64 g(8);
     const auto u = [&](double lo, double hi) { return lo + (hi - lo) * ((g() >> 11) * 0x1p-53); };
     int pushed = 0;
