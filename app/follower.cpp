@@ -188,8 +188,8 @@ class Follower : public RTC::DataFlowComponentBase {
     double timeoutS_ = 0;
     std::chrono::steady_clock::time_point lastSample_{};
     std::optional<double> sentAt_;  // the stamp of the sample the last command answered [s]
-    Velocity sent_{};      // the last command, which the robot still follows
-    long following_ = -2;  // list position reported last; -1 none, -2 nothing reported yet
+    Velocity sent_{};               // the last command, which the robot still follows
+    long following_ = -2;           // list position reported last; -1 none, -2 nothing reported yet
 };
 
 void moduleInit(RTC::Manager* manager) {

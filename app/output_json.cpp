@@ -6,10 +6,18 @@ namespace {
 
 using nlohmann::json;
 
-json stamp(const TimeStamp& t) { return {{"sec", t.sec}, {"nsec", t.nsec}}; }
-json point(double x, double y) { return {{"x", x}, {"y", y}}; }
-json velocity(const Velocity& v) { return {{"vx", v.vx}, {"vy", v.vy}, {"va", v.va}}; }
-json empty() { return json::array(); }
+json stamp(const TimeStamp& t) {
+    return {{"sec", t.sec}, {"nsec", t.nsec}};
+}
+json point(double x, double y) {
+    return {{"x", x}, {"y", y}};
+}
+json velocity(const Velocity& v) {
+    return {{"vx", v.vx}, {"vy", v.vy}, {"va", v.va}};
+}
+json empty() {
+    return json::array();
+}
 
 }  // namespace
 

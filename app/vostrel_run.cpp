@@ -23,12 +23,12 @@
 
 #include "app/child_process.hpp"
 #include "app/metrics_report.hpp"
-#include "sim/config_file.hpp"
-#include "sim/configuration.hpp"
 #include "platform/c_random.hpp"
 #include "rtc/idl/ExtTrigExecutionContextService.hh"
 #include "rtc/naming_manager.hpp"
 #include "rtc/port_lookup.hpp"
+#include "sim/config_file.hpp"
+#include "sim/configuration.hpp"
 #include "web/serve_address.hpp"
 
 namespace {

@@ -17,11 +17,6 @@
 #include "app/output_json.hpp"
 #include "app/progress_line.hpp"
 #include "app/run_recorder.hpp"
-#include "sim/config_file.hpp"
-#include "sim/configuration.hpp"
-#include "sim/field_file.hpp"
-#include "sim/parameter_constraints.hpp"
-#include "sim/simulation_run.hpp"
 #include "display/debug_image_writer.hpp"
 #include "display/gif_writer.hpp"
 #include "display/run_display.hpp"
@@ -31,6 +26,11 @@
 #include "platform/c_random.hpp"
 #include "platform/clock.hpp"
 #include "rtc/file_search.hpp"
+#include "sim/config_file.hpp"
+#include "sim/configuration.hpp"
+#include "sim/field_file.hpp"
+#include "sim/parameter_constraints.hpp"
+#include "sim/simulation_run.hpp"
 #include "web/run_view.hpp"
 
 namespace {
@@ -214,15 +214,17 @@ int run(const Options& o, const Configuration& config) {
 
 int main(int argc, char** argv) {
     std::ios::sync_with_stdio(false);
-    CLI::App app{"vostrel-sim: runs the Vostrel robot-and-crowd simulation headless, without an "
-                 "ORB, on a simulated clock. The console shows what the component prints."};
+    CLI::App app{
+        "vostrel-sim: runs the Vostrel robot-and-crowd simulation headless, without an "
+        "ORB, on a simulated clock. The console shows what the component prints."};
     Options o;
     const Configuration defaults;
-    app.add_option("--field", o.field,
-                   "Environment file (default: the FieldDataFile parameter, " +
-                       defaults.FieldDataFile + ")");
-    app.add_option("--set", o.sets, "Set a parameter, KEY=VALUE; repeatable; any of the 31 "
-                                    "component parameters (e.g. --set simulate_skip=2)");
+    app.add_option(
+        "--field", o.field,
+        "Environment file (default: the FieldDataFile parameter, " + defaults.FieldDataFile + ")");
+    app.add_option("--set", o.sets,
+                   "Set a parameter, KEY=VALUE; repeatable; any of the 31 "
+                   "component parameters (e.g. --set simulate_skip=2)");
     app.add_option("--config", o.configFile,
                    "Component configuration file with conf.default.KEY: VALUE lines ('#' "
                    "comments); unknown keys are errors; read before --set. A relative "
@@ -238,8 +240,9 @@ int main(int argc, char** argv) {
         ->check(CLI::Range(1u, 1000000u));
     app.add_flag("--realtime", o.realtime,
                  "Run on the real clock, sleeping to the period, instead of the simulated one");
-    app.add_option("--seed", o.seed, "Seed of the random sequence (default: calendar time, "
-                                     "printed so that the run can be repeated)");
+    app.add_option("--seed", o.seed,
+                   "Seed of the random sequence (default: calendar time, "
+                   "printed so that the run can be repeated)");
     auto* velocity = app.add_option("--velocity", o.velocity,
                                     "A constant command VX,VA (m/s, rad/s) sent before the "
                                     "first cycle")

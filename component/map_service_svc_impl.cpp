@@ -35,7 +35,8 @@ Wire* toWire(const Record& r) {
 
 RTC::OGMapConfig AbsoluteMapServiceSVC_impl::getAbsoluteOGMapConfig() {
     // Taken under the lock too: activation may be rewriting the record.
-    return run_.withGlobalMap([](const AbsoluteMapData& m) { return wire::mapConfig(m.mapconfig); });
+    return run_.withGlobalMap(
+        [](const AbsoluteMapData& m) { return wire::mapConfig(m.mapconfig); });
 }
 
 MRFC::TimedAbsoluteOGMapData* AbsoluteMapServiceSVC_impl::getAbsoluteOGMap(CORBA::Double x,

@@ -4,10 +4,10 @@
 #include <iostream>
 #include <vector>
 
-#include "sim/field_file.hpp"
 #include "component/wire_records.hpp"
 #include "display/debug_image_writer.hpp"
 #include "display/run_display.hpp"
+#include "sim/field_file.hpp"
 
 namespace {
 
@@ -100,10 +100,16 @@ RTC::ReturnCode_t Vostrel::onInitialize() {
 
     for (const Parameter& p : vostrel::parameters()) {
         switch (p.type) {
-            case vostrel::ParameterType::String: bind<std::string>(*this, p, config_); break;
-            case vostrel::ParameterType::Double: bind<double>(*this, p, config_); break;
+            case vostrel::ParameterType::String:
+                bind<std::string>(*this, p, config_);
+                break;
+            case vostrel::ParameterType::Double:
+                bind<double>(*this, p, config_);
+                break;
             case vostrel::ParameterType::Int:
-            case vostrel::ParameterType::Long: bind<std::int32_t>(*this, p, config_); break;
+            case vostrel::ParameterType::Long:
+                bind<std::int32_t>(*this, p, config_);
+                break;
         }
     }
     // A relative FieldDataFile may lie next to the configuration file that names it.
@@ -128,8 +134,8 @@ RTC::ReturnCode_t Vostrel::onExecute(RTC::UniqueId) {
     std::optional<vostrel::VelocityCommand> command;
     if (commandPort_.isNew()) {
         commandPort_.read();
-        command = vostrel::VelocityCommand{commandIn_.data.vx, commandIn_.data.vy,
-                                           commandIn_.data.va};
+        command =
+            vostrel::VelocityCommand{commandIn_.data.vx, commandIn_.data.vy, commandIn_.data.va};
     }
     clock_.startCycle();
     // An error of the crowd step leaves here and sends the component to its error state.

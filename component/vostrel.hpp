@@ -8,14 +8,14 @@
 #include "MRFC.hh"
 #include "OrvoGlobalPlanning.hh"
 #include "component/area_info_service_svc_impl.hpp"
-#include "sim/configuration.hpp"
-#include "sim/cycle_clock.hpp"
 #include "component/map_service_svc_impl.hpp"
 #include "people/crowd_threads.hpp"
-#include "sim/seed_choice.hpp"
-#include "sim/simulation_run.hpp"
 #include "platform/clock.hpp"
 #include "rtc/rtc.hpp"
+#include "sim/configuration.hpp"
+#include "sim/cycle_clock.hpp"
+#include "sim/seed_choice.hpp"
+#include "sim/simulation_run.hpp"
 #include "web/run_view.hpp"
 
 namespace vostrel {
@@ -26,7 +26,7 @@ class RunDisplay;
 // and services carry its results out. Everything but the three servants runs on the execution
 // context's thread.
 class Vostrel : public RTC::DataFlowComponentBase {
-public:
+  public:
     explicit Vostrel(RTC::Manager* manager);
     ~Vostrel() override;
 
@@ -43,15 +43,15 @@ public:
         observer_ = std::move(observer);
     }
 
-private:
+  private:
     void writeOutputs(const vostrel::CycleOutputs& o);
     void observe(bool ended);
 
     vostrel::CycleClock clock_;       // the run's tick (rtc.conf vostrel.clock)
     vostrel::SteadyClock realClock_;  // what cycles really cost
-    vostrel::Configuration config_;  // the bound parameters
-    vostrel::SeedChoice seed_;  // before run_, which it seeds
-    vostrel::CrowdThreads threads_;  // rtc.conf vostrel.threads
+    vostrel::Configuration config_;   // the bound parameters
+    vostrel::SeedChoice seed_;        // before run_, which it seeds
+    vostrel::CrowdThreads threads_;   // rtc.conf vostrel.threads
     // The window, unless rtc.conf turns the drawing off; its settings are read before the run
     // prints its banner.
     std::unique_ptr<vostrel::RunDisplay> display_;

@@ -2,7 +2,9 @@
 
 namespace vostrel::wire {
 
-RTC::Time time(const TimeStamp& t) { return {t.sec, t.nsec}; }
+RTC::Time time(const TimeStamp& t) {
+    return {t.sec, t.nsec};
+}
 
 RTC::Pose2D pose(const Pose2D& p) {
     RTC::Pose2D out;
@@ -67,7 +69,8 @@ void copy(const RangeDataSample& from, SensorRTC::LaserRangeSensor::idl::TimedMe
     to.data.scanInterval = r.scanInterval;
     to.data.dataGroupingNumber = r.dataGroupingNumber;
     to.data.distance.length(static_cast<CORBA::ULong>(r.distance.size()));
-    for (CORBA::ULong i = 0; i < to.data.distance.length(); ++i) to.data.distance[i] = r.distance[i];
+    for (CORBA::ULong i = 0; i < to.data.distance.length(); ++i)
+        to.data.distance[i] = r.distance[i];
     to.data.dataInterval = r.dataInterval;
     to.data.sensorState = r.sensorState.c_str();
 }

@@ -11,8 +11,12 @@ namespace vostrel {
 
 namespace {
 
-cv::Scalar bgr(DebugImage::Rgb c) { return {double(c.b), double(c.g), double(c.r)}; }
-cv::Point point(DebugImage::Pixel p) { return {p.x, p.y}; }
+cv::Scalar bgr(DebugImage::Rgb c) {
+    return {double(c.b), double(c.g), double(c.r)};
+}
+cv::Point point(DebugImage::Pixel p) {
+    return {p.x, p.y};
+}
 
 void draw(cv::Mat& mat, const DebugImage::Shape& shape) {
     std::visit(

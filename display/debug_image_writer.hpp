@@ -11,7 +11,7 @@ namespace vostrel {
 // creating missing directories on the way. Best effort: a picture that cannot be made or
 // written is dropped without a word, so that a read-only directory never stops a run.
 class DebugImageWriter : public DebugImageSink {
-public:
+  public:
     // Beyond this an image is not made: at 40 pixels per metre it covers a floor of about
     // 290 m by 290 m, and its 400 MB are already more than a debug picture is worth.
     static constexpr long long kMaxPixels = 1LL << 27;
@@ -20,7 +20,7 @@ public:
 
     void write(const std::string& name, const DebugImage& image) override;
 
-private:
+  private:
     std::filesystem::path root_;
 };
 

@@ -2,8 +2,8 @@
 
 #include <ostream>
 
-#include "sim/setting_check.hpp"
 #include "display/simulation_window.hpp"
+#include "sim/setting_check.hpp"
 
 namespace vostrel {
 

@@ -2,9 +2,9 @@
 
 #include <iosfwd>
 
-#include "sim/configuration.hpp"
 #include "display/display_settings.hpp"
 #include "environment/walls.hpp"
+#include "sim/configuration.hpp"
 
 namespace vostrel {
 

@@ -1,7 +1,7 @@
 #include "display/run_display.hpp"
 
-#include "sim/simulation_run.hpp"
 #include "display/display_settings_check.hpp"
+#include "sim/simulation_run.hpp"
 
 namespace vostrel {
 

@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "sim/run_observer.hpp"
 #include "display/annotation_layer.hpp"
 #include "display/simulation_window.hpp"
+#include "sim/run_observer.hpp"
 
 namespace vostrel {
 

@@ -16,10 +16,12 @@ namespace {
 // int range is ever converted.
 constexpr double kSafe = 1 << 30;
 
-constexpr int kMaxSide = 32767;                       // the largest window X can show
+constexpr int kMaxSide = 32767;                        // the largest window X can show
 constexpr double kMaxPixels = 64.0 * 1024.0 * 1024.0;  // 192 MiB of image
 
-cv::Scalar colour(int red, int green, int blue) { return cv::Scalar(blue, green, red, 0); }
+cv::Scalar colour(int red, int green, int blue) {
+    return cv::Scalar(blue, green, red, 0);
+}
 
 // Clips the pixel-space segment a..b to the box [lo, hi] on both axes (Liang-Barsky).
 // False when nothing of it lies inside or a coordinate is NaN.
@@ -51,7 +53,9 @@ bool clipToBox(double& ax, double& ay, double& bx, double& by, double lo, double
     return std::isfinite(ax) && std::isfinite(ay) && std::isfinite(bx) && std::isfinite(by);
 }
 
-bool safe(double v) { return v > -kSafe && v < kSafe; }
+bool safe(double v) {
+    return v > -kSafe && v < kSafe;
+}
 
 // Image size in pixels before the +1 of the window, with k pixels per metre.
 struct WindowSize {
@@ -89,7 +93,9 @@ cv::Point SimulationWindow::discCentre(Vec2 p) const {
             height() - static_cast<int>(std::trunc(p.y * k_))};
 }
 
-void SimulationWindow::drawWall(const Segment& wall) { drawSegment(wall, 0, 0, 0, 1); }
+void SimulationWindow::drawWall(const Segment& wall) {
+    drawSegment(wall, 0, 0, 0, 1);
+}
 
 void SimulationWindow::drawSegment(const Segment& segment, int red, int green, int blue,
                                    int thickness) {
@@ -107,14 +113,13 @@ void SimulationWindow::drawSegment(const Segment& segment, int red, int green, i
              std::clamp(thickness, 1, 32767), cv::LINE_8);
 }
 
-void SimulationWindow::drawDisc(double x, double y, int red, int green, int blue,
-                                double radius) {
+void SimulationWindow::drawDisc(double x, double y, int red, int green, int blue, double radius) {
     const double cx = std::trunc(x * k_);
     const double cy = height() - std::trunc(y * k_);
     const double r = std::trunc(radius * k_);
     if (!(safe(cx) && safe(cy) && r >= 0.0 && r < kSafe)) return;
-    cv::circle(canvas(), cv::Point(static_cast<int>(cx), static_cast<int>(cy)),
-               static_cast<int>(r), colour(red, green, blue), cv::FILLED, cv::LINE_8);
+    cv::circle(canvas(), cv::Point(static_cast<int>(cx), static_cast<int>(cy)), static_cast<int>(r),
+               colour(red, green, blue), cv::FILLED, cv::LINE_8);
 }
 
 void SimulationWindow::drawAgent(const Segment& motion, int red, int green, int blue,
@@ -139,8 +144,8 @@ void SimulationWindow::drawWorld(const DisplayScene& scene) {
                   255, 127, 0, kAgentRadius);
     for (const PersonDrawData& person : scene.persons) {
         const bool followed = person.id == scene.followingTargetId;
-        drawAgent(Segment{person.velocity, person.position}, followed ? 255 : 0,
-                  followed ? 0 : 255, 0, kAgentRadius);
+        drawAgent(Segment{person.velocity, person.position}, followed ? 255 : 0, followed ? 0 : 255,
+                  0, kAgentRadius);
     }
 }
 

@@ -17,25 +17,25 @@ namespace vostrel {
 
 // What the display needs of one person, filled by the caller from the crowd.
 struct PersonDrawData {
-    Vec2 position;   // m
-    Vec2 velocity;   // m/s; the heading line points along it, none when it is zero
+    Vec2 position;  // m
+    Vec2 velocity;  // m/s; the heading line points along it, none when it is zero
     int id = 0;
 };
 
 // Everything one redraw shows, in the order it is drawn.
 struct DisplayScene {
-    std::span<const Segment> rays;        // the range sensor's display rays, in ray order
+    std::span<const Segment> rays;  // the range sensor's display rays, in ray order
     bool drawRays = false;
     std::span<const Segment> walls;
     std::span<const Pose2D> robots;
     std::span<const PersonDrawData> persons;
-    int followingTargetId = 2;            // this person is drawn red, the others green
+    int followingTargetId = 2;  // this person is drawn red, the others green
 };
 
 // A top view of the world: x to the right, y upwards, k pixels per metre, origin at the
 // bottom-left corner of the image.
 class SimulationWindow : public Window {
-public:
+  public:
     static constexpr double kAgentRadius = 0.225;  // m
 
     // The image is (w + 1) x (h + 1 + band) pixels; the band rows lie above the world, which
@@ -64,7 +64,7 @@ public:
     cv::Point lineEnd(Vec2 p) const;
     cv::Point discCentre(Vec2 p) const;
 
-private:
+  private:
     double k_;
     int band_;
 };

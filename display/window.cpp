@@ -51,7 +51,9 @@ Window::~Window() {
     if (onScreen_) cv::destroyWindow(title_);
 }
 
-void Window::clear() { image_.setTo(kWhite); }
+void Window::clear() {
+    image_.setTo(kWhite);
+}
 
 void Window::show() {
     if (onScreen_) {

@@ -27,7 +27,7 @@ struct WindowOptions {
 // stored blue, green, red. All calls belong on one thread: the window library binds its event
 // loop to the thread that first opens a window.
 class Window {
-public:
+  public:
     static constexpr std::size_t kMaxTitle = 255;
 
     // width x height pixels (at least 1 x 1), white; the title is cut to kMaxTitle characters.
@@ -53,7 +53,7 @@ public:
     // For overlays drawn in pixel space.
     cv::Mat& canvas() { return image_; }
 
-private:
+  private:
     void writeFrame();
 
     int width_;

@@ -9,7 +9,7 @@ namespace vostrel {
 
 // Actions by id and, per entrance in file order, the id of its persons' first action.
 class ActionTable {
-public:
+  public:
     void set(int id, const Action& action);
     void addFirst(int id) { firstActions_.push_back(id); }
 
@@ -24,7 +24,7 @@ public:
     const std::vector<Action>& actions() const { return actions_; }
     const std::vector<int>& firstActions() const { return firstActions_; }
 
-private:
+  private:
     std::vector<Action> actions_;
     std::vector<int> firstActions_;
 };

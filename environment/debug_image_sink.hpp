@@ -49,7 +49,7 @@ struct DebugImage {
 
 // Where debug images go. Writing is best effort: a sink reports no failure.
 class DebugImageSink {
-public:
+  public:
     virtual ~DebugImageSink() = default;
     // name is relative, with '/' separators (for example "Images/0000.png").
     virtual void write(const std::string& name, const DebugImage& image) = 0;

@@ -9,7 +9,7 @@ enum DestinationKind : int { kExit = 0, kPoint = 1, kSeat = 2, kQueue = 3, kNoDe
 // Where a person walks to. The kinds derive virtually so that a kind can be viewed through
 // the common base without caring which one it is.
 class Destination {
-public:
+  public:
     Destination() = default;
     Destination(int kind, int id, double x, double y) : kind_(kind), id_(id), x_(x), y_(y) {}
     virtual ~Destination() = default;
@@ -22,7 +22,7 @@ public:
     double y() const { return y_; }
     Vec2 position() const { return {x_, y_}; }
 
-private:
+  private:
     int kind_ = kNoDestination;
     int id_ = -1;
     double x_ = 0.0;  // a default destination sits at the origin
@@ -31,42 +31,43 @@ private:
 
 // Leaving through a line; the position is the line's midpoint.
 class Exit : public virtual Destination {
-public:
+  public:
     Exit() : Destination(kExit, -1, 0.0, 0.0) {}
     Exit(int id, Segment line)
         : Destination(kExit, id, line.midpoint().x, line.midpoint().y), line_(line) {}
     const Segment& line() const { return line_; }
 
-private:
+  private:
     Segment line_;
 };
 
 // A place to reach within an arrival radius (value, metres).
 class Point : public virtual Destination {
-public:
+  public:
     Point() : Destination(kPoint, -1, 0.0, 0.0) {}
-    Point(int id, double x, double y, double value) : Destination(kPoint, id, x, y), value_(value) {}
+    Point(int id, double x, double y, double value)
+        : Destination(kPoint, id, x, y), value_(value) {}
     double value() const { return value_; }
 
-private:
+  private:
     double value_ = 0.0;
 };
 
 class Seat : public virtual Destination {
-public:
+  public:
     Seat() : Destination(kSeat, -1, 0.0, 0.0) {}
     Seat(int id, double x, double y) : Destination(kSeat, id, x, y) {}
 };
 
 // A waiting line: origin is the head, direction the spacing from one waiting person to the next.
 class Queue : public virtual Destination {
-public:
+  public:
     Queue() : Destination(kQueue, -1, 0.0, 0.0) {}
     Queue(int id, double x, double y, double dx, double dy)
         : Destination(kQueue, id, x, y), line_({dx, dy}, {x, y}) {}
     const Segment& line() const { return line_; }
 
-private:
+  private:
     Segment line_;
 };
 

@@ -8,7 +8,7 @@ namespace vostrel {
 // several items may share an id and then form alternatives.
 template <class T>
 class DestinationGroup {
-public:
+  public:
     void add(int id, const T& item) {
         if (id < 0) return;
         const auto uid = static_cast<std::size_t>(id);
@@ -40,7 +40,7 @@ public:
 
     const std::vector<T>& items() const { return items_; }
 
-private:
+  private:
     std::vector<T> items_;
     std::vector<std::vector<int>> byId_;
 };

@@ -7,7 +7,7 @@ namespace vostrel {
 
 // The one exception type of the simulation core; what() is the exact text the system prints.
 class Error : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 

@@ -28,7 +28,7 @@ constexpr double kMaxId = 1000000.0;
 
 // Walks the token list once, section by section, storing records as they complete.
 class FieldData::Parser {
-public:
+  public:
     Parser(FieldData& d, std::vector<Token> tokens, Place end)
         : d_(d), tokens_(std::move(tokens)), end_(end) {}
 
@@ -55,8 +55,17 @@ public:
         return linkSubareas();
     }
 
-private:
-    enum class Section { None, Walls, Entrance, Destination, FirstActions, Actions, SubArea, AreaLink };
+  private:
+    enum class Section {
+        None,
+        Walls,
+        Entrance,
+        Destination,
+        FirstActions,
+        Actions,
+        SubArea,
+        AreaLink
+    };
 
     static Section sectionOf(const std::string& w) {
         if (w == "Walls") return Section::Walls;
@@ -73,7 +82,7 @@ private:
 
     bool fail(const std::string& message) {
         d_.err_ << message;
-        const Token* at = blame_ != nullptr          ? blame_
+        const Token* at = blame_ != nullptr       ? blame_
                           : pos_ < tokens_.size() ? &tokens_[pos_]
                                                   : nullptr;
         d_.stoppedAt_ = at != nullptr ? Place{at->line, at->column} : end_;
@@ -96,7 +105,8 @@ private:
             if (pos_ >= tokens_.size()) return unterminated();
             const Token& v = tokens_[pos_];
             if (v.kind == Token::Kind::TooLong) return tooLong(v);
-            if (!v.isValue()) return fail(std::string(kCouldNotCreate) + kIndent + v.text + kNotNumber);
+            if (!v.isValue())
+                return fail(std::string(kCouldNotCreate) + kIndent + v.text + kNotNumber);
             record_.push_back(&v);
             ++pos_;
             if (pos_ >= tokens_.size()) return unterminated();
@@ -136,11 +146,20 @@ private:
     static int kindOf(const Token& t) {
         if (t.kind != Token::Kind::Word || t.text.size() != 1) return -1;
         switch (t.text[0]) {
-            case 'X': case 'x': return kExit;
-            case 'P': case 'p': return kPoint;
-            case 'S': case 's': return kSeat;
-            case 'Q': case 'q': return kQueue;
-            default: return -1;
+            case 'X':
+            case 'x':
+                return kExit;
+            case 'P':
+            case 'p':
+                return kPoint;
+            case 'S':
+            case 's':
+                return kSeat;
+            case 'Q':
+            case 'q':
+                return kQueue;
+            default:
+                return -1;
         }
     }
 
@@ -156,14 +175,22 @@ private:
 
     bool store(Section s) {
         switch (s) {
-            case Section::Walls: return walls();
-            case Section::Entrance: return entrance();
-            case Section::Destination: return destination();
-            case Section::FirstActions: return firstActions();
-            case Section::Actions: return action();
-            case Section::SubArea: return subarea();
-            case Section::AreaLink: return areaLink();
-            case Section::None: break;
+            case Section::Walls:
+                return walls();
+            case Section::Entrance:
+                return entrance();
+            case Section::Destination:
+                return destination();
+            case Section::FirstActions:
+                return firstActions();
+            case Section::Actions:
+                return action();
+            case Section::SubArea:
+                return subarea();
+            case Section::AreaLink:
+                return areaLink();
+            case Section::None:
+                break;
         }
         return false;
     }
@@ -199,10 +226,18 @@ private:
         const int i = id(1);
         Environment& e = d_.environment_;
         switch (kind) {
-            case kExit: e.exits.add(i, Exit(i, line(2))); break;
-            case kPoint: e.points.add(i, Point(i, num(2), num(3), num(4))); break;
-            case kSeat: e.seats.add(i, Seat(i, num(2), num(3))); break;
-            default: e.queues.add(i, Queue(i, num(2), num(3), num(4), num(5))); break;
+            case kExit:
+                e.exits.add(i, Exit(i, line(2)));
+                break;
+            case kPoint:
+                e.points.add(i, Point(i, num(2), num(3), num(4)));
+                break;
+            case kSeat:
+                e.seats.add(i, Seat(i, num(2), num(3)));
+                break;
+            default:
+                e.queues.add(i, Queue(i, num(2), num(3), num(4), num(5)));
+                break;
         }
         return true;
     }

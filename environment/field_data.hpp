@@ -16,7 +16,7 @@ namespace vostrel {
 // optional hand-made subareas with their links. It never stops the program: on an error it
 // reports on the error stream and keeps what it has read so far.
 class FieldData {
-public:
+  public:
     // Bounds that keep a runaway or hostile file from exhausting memory: no environment comes
     // near them.
     static constexpr std::size_t kMaxFileBytes = 64u << 20;
@@ -55,7 +55,7 @@ public:
     // Where parsing stopped at an error, or the end of the text when it read nothing.
     Place stoppedAt() const { return stoppedAt_; }
 
-private:
+  private:
     explicit FieldData(std::ostream& err) : err_(err) {}
     void load(std::string_view text);
 

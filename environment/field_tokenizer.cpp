@@ -6,7 +6,9 @@ namespace vostrel {
 
 namespace {
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 bool isPrintableWord(std::string_view w) {
     for (char c : w) {
@@ -81,7 +83,10 @@ std::vector<Token> tokenize(std::string_view text, std::size_t maxTokens) {
             case '#':
                 while (i + 1 < text.size() && text[i] != '\n') next(text[i++]);
                 break;
-            case '{': case '}': case ',': case ';':
+            case '{':
+            case '}':
+            case ',':
+            case ';':
                 emitWord(word, tooLong, wordStart, out);
                 tooLong = false;
                 out.push_back({c == '{'   ? Token::Kind::OpenBrace
@@ -90,7 +95,9 @@ std::vector<Token> tokenize(std::string_view text, std::size_t maxTokens) {
                                           : Token::Kind::Semicolon,
                                std::string(1, c), 0.0, here.line, here.column});
                 break;
-            case ' ': case '\t': case '\n':
+            case ' ':
+            case '\t':
+            case '\n':
                 emitWord(word, tooLong, wordStart, out);
                 tooLong = false;
                 break;

@@ -16,7 +16,8 @@ int toPixel(double v) {
     return static_cast<int>(v);  // truncation, as the pictures have always been drawn
 }
 
-DebugImage::Line line(const NetworkCanvas& c, Vec2 a, Vec2 b, DebugImage::Rgb colour, int thickness) {
+DebugImage::Line line(const NetworkCanvas& c, Vec2 a, Vec2 b, DebugImage::Rgb colour,
+                      int thickness) {
     return {c.pixel(a), c.pixel(b), colour, thickness};
 }
 
@@ -43,9 +44,15 @@ DebugImage NetworkCanvas::graphImage(const NetworkGraph& graph) {
         const Vec2 a = graph.point(e.vertexA);
         const Vec2 b = graph.point(e.vertexB);
         switch (e.kind) {
-            case EdgeKind::WallEdge: image.shapes.push_back(line(canvas, a, b, DebugImage::kBlack, 3)); break;
-            case EdgeKind::TriangleEdge: image.shapes.push_back(line(canvas, a, b, DebugImage::kBlue, 1)); break;
-            case EdgeKind::CutEdge: image.shapes.push_back(line(canvas, a, b, DebugImage::kRed, 1)); break;
+            case EdgeKind::WallEdge:
+                image.shapes.push_back(line(canvas, a, b, DebugImage::kBlack, 3));
+                break;
+            case EdgeKind::TriangleEdge:
+                image.shapes.push_back(line(canvas, a, b, DebugImage::kBlue, 1));
+                break;
+            case EdgeKind::CutEdge:
+                image.shapes.push_back(line(canvas, a, b, DebugImage::kRed, 1));
+                break;
         }
     }
     for (const NetworkVertex& v : graph.vertices()) {
@@ -55,7 +62,8 @@ DebugImage NetworkCanvas::graphImage(const NetworkGraph& graph) {
     return image;
 }
 
-DebugImage NetworkCanvas::polygonImage(const NetworkGraph& graph, const std::vector<Polygon>& shapes) {
+DebugImage NetworkCanvas::polygonImage(const NetworkGraph& graph,
+                                       const std::vector<Polygon>& shapes) {
     const NetworkCanvas canvas(graph.vertices());
     DebugImage image = canvas.blank();
     for (const Polygon& shape : shapes) {
@@ -65,7 +73,8 @@ DebugImage NetworkCanvas::polygonImage(const NetworkGraph& graph, const std::vec
     }
     for (const NetworkEdge& e : graph.edges())
         if (e.kind == EdgeKind::WallEdge)
-            image.shapes.push_back(line(canvas, graph.point(e.vertexA), graph.point(e.vertexB), DebugImage::kBlack, 3));
+            image.shapes.push_back(line(canvas, graph.point(e.vertexA), graph.point(e.vertexB),
+                                        DebugImage::kBlack, 3));
     return image;
 }
 

@@ -11,7 +11,7 @@ namespace vostrel {
 // The debug pictures of the spatial network: 40 pixels per metre, y upward, the image just
 // large enough for every vertex (the environment starts at the origin).
 class NetworkCanvas {
-public:
+  public:
     static constexpr double kScale = 40.0;
 
     explicit NetworkCanvas(const std::vector<NetworkVertex>& vertices);
@@ -25,7 +25,7 @@ public:
     // The sides of the given polygons in blue, then the walls over them.
     static DebugImage polygonImage(const NetworkGraph& graph, const std::vector<Polygon>& shapes);
 
-private:
+  private:
     DebugImage blank() const { return {width_, height_, {}}; }
 
     double top_ = 0.0;  // largest scaled y, the image row of y = 0

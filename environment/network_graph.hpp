@@ -32,7 +32,7 @@ struct NetworkEdge {
 // grid cells and at the edges of a vertex, visiting them in the same (index) order, so the
 // graph that results is the same, vertex for vertex and edge for edge.
 class NetworkGraph {
-public:
+  public:
     static constexpr double kSameVertex = 1e-6;
     static constexpr double kOnEdge = 1e-6;
     // Added to every query box of the index: far above the tolerances and the rounding of the
@@ -62,7 +62,9 @@ public:
     }
 
     static bool sameVertex(Vec2 a, Vec2 b) { return a == b || (a - b).length() < kSameVertex; }
-    static bool liesOn(Vec2 p, const Segment& s) { return s.closestFrom(p, 0.0).length() < kOnEdge; }
+    static bool liesOn(Vec2 p, const Segment& s) {
+        return s.closestFrom(p, 0.0).length() < kOnEdge;
+    }
 
     // First vertex that is the same as p, -1 when none.
     int findVertex(Vec2 p) const;
@@ -73,7 +75,7 @@ public:
     // Returns the edge index, or -1 when both ends fall on the same vertex.
     int addSegment(const Segment& s, EdgeKind kind);
 
-private:
+  private:
     // Splits every edge (other than those ending at v) on which vertex v lies.
     void splitEdgesAt(int v, std::size_t edgeCount);
     int appendEdge(const NetworkEdge& e);

@@ -10,7 +10,7 @@ namespace vostrel {
 // A corner list with its convexity; centre and area are only meaningful (and only computed)
 // for convex polygons, which is all the rest of the system works with.
 class Polygon {
-public:
+  public:
     Polygon() = default;
     explicit Polygon(std::vector<Vec2> corners);
     virtual ~Polygon() = default;
@@ -33,7 +33,7 @@ public:
     static bool isConvex(const std::vector<Vec2>& corners);
     static double fanArea(const std::vector<Vec2>& corners);
 
-private:
+  private:
     std::vector<Vec2> corners_;
     bool convex_ = false;
     Vec2 centre_;

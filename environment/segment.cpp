@@ -3,7 +3,9 @@
 namespace vostrel {
 
 namespace {
-int sign(double v) { return (v > 0.0) - (v < 0.0); }
+int sign(double v) {
+    return (v > 0.0) - (v < 0.0);
+}
 }  // namespace
 
 double Segment::lineParameter(const Segment& other) const {
@@ -20,8 +22,8 @@ bool Segment::intersects(const Segment& other) const {
 }
 
 bool Segment::crosses(const Segment& other) const {
-    const int a = sign(direction.cross(other.origin - origin)) *
-                  sign(direction.cross(other.end() - origin));
+    const int a =
+        sign(direction.cross(other.origin - origin)) * sign(direction.cross(other.end() - origin));
     if (a >= 0) return false;
     const int b = sign(other.direction.cross(origin - other.origin)) *
                   sign(other.direction.cross(end() - other.origin));

@@ -29,10 +29,12 @@ using Kernel = CGAL::Exact_predicates_inexact_constructions_kernel;
 // Constraints never cross in a planar graph, but rounding may still make two of them meet;
 // this tag lets the triangulation add a vertex there instead of throwing. Triangles at such
 // a vertex are then skipped, as it is no vertex of the graph.
-using Triangulation = CGAL::Constrained_Delaunay_triangulation_2<Kernel, CGAL::Default,
-                                                                 CGAL::Exact_predicates_tag>;
+using Triangulation =
+    CGAL::Constrained_Delaunay_triangulation_2<Kernel, CGAL::Default, CGAL::Exact_predicates_tag>;
 
-Kernel::Point_2 toCgal(Vec2 p) { return {p.x, p.y}; }
+Kernel::Point_2 toCgal(Vec2 p) {
+    return {p.x, p.y};
+}
 
 constexpr int kMaxCellsPerAxis = 1024;
 constexpr double kEverywhere = 1e300;  // a box this large covers every cell
@@ -244,7 +246,8 @@ void SpatialNetworkBuilder::triangulate() {
         const int index = static_cast<int>(polygons_.size());
         NetworkPolygon polygon{std::move(triangle), -1, {}};
         for (std::size_t k = 0; k < 3; ++k) {
-            const int e = graph_.findOrAddEdge(EdgeKind::TriangleEdge, corner[k], corner[(k + 1) % 3]);
+            const int e =
+                graph_.findOrAddEdge(EdgeKind::TriangleEdge, corner[k], corner[(k + 1) % 3]);
             NetworkEdge& edge = graph_.edge(e);
             (edge.polygonA == -1 ? edge.polygonA : edge.polygonB) = index;
             polygon.edges.push_back(e);
@@ -367,8 +370,7 @@ SubareaList SpatialNetworkBuilder::subareasReachableFrom(Vec2 start) const {
 }
 
 SubareaList buildSpatialNetwork(const Environment& environment, std::ostream& err,
-                                std::ostream& out, DebugImageSink* images,
-                                CancelCheck cancelled) {
+                                std::ostream& out, DebugImageSink* images, CancelCheck cancelled) {
     if (environment.entrances.empty()) return {};
     const SpatialNetworkBuilder builder(environment.walls, err, out, images, std::move(cancelled));
     return builder.subareasReachableFrom(environment.entrances.front().line.midpoint());

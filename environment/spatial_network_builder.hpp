@@ -20,7 +20,7 @@ namespace vostrel {
 using CancelCheck = std::function<bool()>;
 
 class BuildCancelled : public Error {
-public:
+  public:
     BuildCancelled() : Error("The spatial network build was cancelled.") {}
 };
 
@@ -35,7 +35,7 @@ struct NetworkPolygon {
 // and the merging of neighbouring triangles into convex polygons. The triangulation library
 // stays inside this class's implementation.
 class SpatialNetworkBuilder {
-public:
+  public:
     static constexpr double kPerpendicular = 1e-7;
 
     // Builds the whole network. err gets the start line, out the merge line; images (when
@@ -59,7 +59,7 @@ public:
     // Follows mergedInto to the final polygon; -1 stays -1.
     int root(int polygon) const;
 
-private:
+  private:
     void stopIfCancelled() const {
         if (cancelled_ && cancelled_()) throw BuildCancelled();
     }

@@ -15,7 +15,7 @@ struct SubareaLink {
 // A convex piece of the walkable space with its links to neighbours. Ids are not positions in
 // the subarea list.
 class Subarea : public virtual Polygon {
-public:
+  public:
     Subarea() = default;
     Subarea(int id, std::vector<Vec2> corners) : Polygon(std::move(corners)), id_(id) {}
     Subarea(const Subarea&) = default;
@@ -27,7 +27,9 @@ public:
     const std::vector<SubareaLink>& links() const { return links_; }
 
     // Never merges duplicates: a neighbour across several collinear edges gets several links.
-    void addLink(int neighbourId, const Segment& border) { links_.push_back({neighbourId, border}); }
+    void addLink(int neighbourId, const Segment& border) {
+        links_.push_back({neighbourId, border});
+    }
     bool isNeighbour(int id) const;
     // Border of the first link to id; all zeros when there is none.
     Segment borderWith(int id) const;
@@ -38,7 +40,7 @@ public:
     // Persons per square metre when population persons stand in it.
     double density(int population) const { return population / area(); }
 
-private:
+  private:
     const SubareaLink* lastLinkTo(int id) const;
 
     int id_ = -1;

@@ -17,8 +17,16 @@ struct Vec2 {
     constexpr Vec2 operator*(double k) const { return {x * k, y * k}; }
     constexpr Vec2 operator/(double k) const { return {x / k, y / k}; }
     constexpr Vec2 operator-() const { return {-x, -y}; }
-    Vec2& operator+=(Vec2 o) { x += o.x; y += o.y; return *this; }
-    Vec2& operator-=(Vec2 o) { x -= o.x; y -= o.y; return *this; }
+    Vec2& operator+=(Vec2 o) {
+        x += o.x;
+        y += o.y;
+        return *this;
+    }
+    Vec2& operator-=(Vec2 o) {
+        x -= o.x;
+        y -= o.y;
+        return *this;
+    }
     constexpr bool operator==(const Vec2&) const = default;
 
     constexpr double dot(Vec2 o) const { return x * o.x + y * o.y; }
@@ -29,11 +37,20 @@ struct Vec2 {
     // Divides by the length; a zero vector stays zero rather than turning into NaN.
     void normalise() {
         const double l = length();
-        if (l != 0.0) { x /= l; y /= l; }
+        if (l != 0.0) {
+            x /= l;
+            y /= l;
+        }
     }
-    Vec2 normalised() const { Vec2 v = *this; v.normalise(); return v; }
+    Vec2 normalised() const {
+        Vec2 v = *this;
+        v.normalise();
+        return v;
+    }
 };
 
-constexpr Vec2 operator*(double k, Vec2 v) { return v * k; }
+constexpr Vec2 operator*(double k, Vec2 v) {
+    return v * k;
+}
 
 }  // namespace vostrel

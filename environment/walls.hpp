@@ -8,7 +8,7 @@ namespace vostrel {
 
 // The walls in file order with the environment's drawable extent 0..maxX by 0..maxY.
 class Walls {
-public:
+  public:
     void add(const Segment& wall);
     int count() const { return static_cast<int>(walls_.size()); }
     // Throws Error for an index outside 0..count()-1.
@@ -19,7 +19,7 @@ public:
     double maxX() const { return maxX_; }
     double maxY() const { return maxY_; }
 
-private:
+  private:
     double maxX_ = 0.0;
     double maxY_ = 0.0;
     std::vector<Segment> walls_;

@@ -43,9 +43,8 @@ void cutWindow(const AbsoluteMapData& map, double x, double y, std::uint32_t w, 
     const std::int64_t width = map.mapconfig.width;
     const std::int64_t height = map.mapconfig.height;
     // A record whose cells do not match its size is treated as having no map at all.
-    const bool usable = c0 && r0 &&
-                        std::uint64_t{map.mapconfig.width} * map.mapconfig.height ==
-                            map.cells.size();
+    const bool usable =
+        c0 && r0 && std::uint64_t{map.mapconfig.width} * map.mapconfig.height == map.cells.size();
     std::size_t index = 0;
     for (std::int64_t j = 0; j < h; ++j) {
         for (std::int64_t k = 0; k < w; ++k, ++index) {
@@ -109,8 +108,8 @@ AbsoluteMapData subMap(const AbsoluteMapData& map, double x, double y, std::uint
     return answer;
 }
 
-FloatAbsoluteMapData floatSubMap(const AbsoluteMapData& map, double x, double y,
-                                 std::uint32_t w, std::uint32_t h) {
+FloatAbsoluteMapData floatSubMap(const AbsoluteMapData& map, double x, double y, std::uint32_t w,
+                                 std::uint32_t h) {
     FloatAbsoluteMapData answer;
     answer.tm = map.tm;
     answer.mapconfig = windowConfig(map.mapconfig, x, y);

@@ -31,8 +31,8 @@ void buildAbsoluteMap(AbsoluteMapData& record, const Walls& walls,
 // every cell is unknown. Throws Error when w*h exceeds kMaxSubMapCells.
 AbsoluteMapData subMap(const AbsoluteMapData& map, double x, double y, std::uint32_t w,
                        std::uint32_t h);
-FloatAbsoluteMapData floatSubMap(const AbsoluteMapData& map, double x, double y,
-                                 std::uint32_t w, std::uint32_t h);
+FloatAbsoluteMapData floatSubMap(const AbsoluteMapData& map, double x, double y, std::uint32_t w,
+                                 std::uint32_t h);
 
 inline constexpr const char* kSubMapTooLarge = "Error: Requested map is too large.";
 

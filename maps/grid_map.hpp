@@ -4,9 +4,9 @@
 #include <span>
 #include <vector>
 
+#include "environment/pose_2d.hpp"
 #include "environment/segment.hpp"
 #include "environment/vec2.hpp"
-#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 
@@ -15,7 +15,7 @@ namespace vostrel {
 // in column trunc((floor(width/2)*scale + x) / scale) and the matching row, so the pose sits at
 // the lower-left corner of the middle cell.
 class GridMap {
-public:
+  public:
     static constexpr std::uint8_t kOccupied = 1;
     static constexpr std::uint8_t kFree = 0;
 
@@ -48,11 +48,11 @@ public:
     // The walls of the last update in the grid's frame.
     std::span<const Segment> segments() const { return segments_; }
 
-private:
+  private:
     std::int32_t width_;
     std::int32_t height_;
     double scale_;
-    double halfWidth_;   // floor(width/2) * scale
+    double halfWidth_;  // floor(width/2) * scale
     double halfHeight_;
     std::vector<Segment> segments_;
     std::vector<std::uint8_t> cells_;

@@ -23,11 +23,11 @@ struct TimeStamp {
 };
 
 struct MapConfig {
-    double xScale = 0.0;        // m per cell along x
-    double yScale = 0.0;        // m per cell along y
-    std::uint32_t width = 0;    // cells along x
-    std::uint32_t height = 0;   // cells along y
-    Pose2D origin;              // pose of the map's origin
+    double xScale = 0.0;       // m per cell along x
+    double yScale = 0.0;       // m per cell along y
+    std::uint32_t width = 0;   // cells along x
+    std::uint32_t height = 0;  // cells along y
+    Pose2D origin;             // pose of the map's origin
 };
 
 struct AbsoluteMapData {
@@ -46,7 +46,7 @@ struct RelativeMapData {
     TimeStamp tm;
     MapConfig mapconfig;
     std::vector<std::uint8_t> cells;
-    Pose2D pose;                // the robot's world pose the map is centred on
+    Pose2D pose;  // the robot's world pose the map is centred on
 };
 
 struct FloatRelativeMapData {

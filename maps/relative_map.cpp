@@ -12,8 +12,8 @@ void refreshRelativeMap(RelativeMapData& record, const GridMap& local, TimeStamp
     record.mapconfig.xScale = record.mapconfig.yScale = scale;
     record.mapconfig.width = static_cast<std::uint32_t>(local.width());
     record.mapconfig.height = static_cast<std::uint32_t>(local.height());
-    record.mapconfig.origin = Pose2D{-scale * local.width() / 2.0, -scale * local.height() / 2.0,
-                                     0.0};
+    record.mapconfig.origin =
+        Pose2D{-scale * local.width() / 2.0, -scale * local.height() / 2.0, 0.0};
     record.pose = robot;
     if (!copyCells) return;
     const auto cells = local.cells();

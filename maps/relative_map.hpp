@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
+#include "environment/pose_2d.hpp"
 #include "maps/grid_map.hpp"
 #include "maps/map_records.hpp"
-#include "environment/pose_2d.hpp"
 
 namespace vostrel {
 

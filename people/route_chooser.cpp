@@ -33,8 +33,8 @@ void RouteChooser::chooseDestination(Person& p, RunState& state) {
         const int n = group.count(id);
         for (int j = 0; j < n; ++j) {
             const int k = group.indexOf(id, j);
-            const Route& route =
-                planner_.find(subareas, state.populations, position, itemAt(group, k).position(), world_.areaIndex());
+            const Route& route = planner_.find(subareas, state.populations, position,
+                                               itemAt(group, k).position(), world_.areaIndex());
             const double cost = kChoiceNoise.draw(rng) * route.cost;
             if (j == 0 || best > cost) take(route, cost, k);
         }
@@ -56,11 +56,12 @@ void RouteChooser::chooseDestination(Person& p, RunState& state) {
                 const int k = seats.indexOf(id, j);
                 if (state.seats[static_cast<std::size_t>(k)].occupied) continue;
                 const Vec2 target = itemAt(seats, k).position();
-                const Route& route = planner_.find(subareas, state.populations, position, target, world_.areaIndex());
+                const Route& route = planner_.find(subareas, state.populations, position, target,
+                                                   world_.areaIndex());
                 const int around = world_.areaAt(target);
                 if (around < 0) throw Error(kOutOfSubareas);
-                const double density =
-                    world_.subarea(around).density(state.populations[static_cast<std::size_t>(around)]);
+                const double density = world_.subarea(around).density(
+                    state.populations[static_cast<std::size_t>(around)]);
                 const double cost = kChoiceNoise.draw(rng) * (density + 1.0) * route.cost;
                 if (best > cost) take(route, cost, k);
             }
@@ -72,7 +73,9 @@ void RouteChooser::chooseDestination(Person& p, RunState& state) {
             const int n = queues.count(id);
             for (int j = 0; j < n; ++j) {
                 const int k = queues.indexOf(id, j);
-                const Route& route = planner_.find(subareas, state.populations, position, queueTail(environment, state, k), world_.areaIndex());
+                const Route& route =
+                    planner_.find(subareas, state.populations, position,
+                                  queueTail(environment, state, k), world_.areaIndex());
                 const double waiting =
                     static_cast<double>(state.queues[static_cast<std::size_t>(k)].size());
                 const double cost =
@@ -96,8 +99,8 @@ void RouteChooser::repairRoute(Person& p, const RunState& state) {
     if (here >= 0 && world_.subarea(p.route.front()).isNeighbour(world_.subarea(here).id())) return;
     // Pushed off its way (into a subarea that does not border the next one, or off the network):
     // without a border to aim at the person would head for the frame origin, so plan afresh.
-    const Route& route = planner_.find(subareas, state.populations, position,
-                                       finalTarget(p, state), world_.areaIndex());
+    const Route& route = planner_.find(subareas, state.populations, position, finalTarget(p, state),
+                                       world_.areaIndex());
     p.route.assign(route.subareas.begin(), route.subareas.end());
     if (isInRouteArea(p)) dropRouteFront(p);
 }

@@ -10,8 +10,9 @@ namespace {
 
 template <class T>
 T* slot(std::vector<T>& items, int k) {
-    return k >= 0 && static_cast<std::size_t>(k) < items.size() ? &items[static_cast<std::size_t>(k)]
-                                                                 : nullptr;
+    return k >= 0 && static_cast<std::size_t>(k) < items.size()
+               ? &items[static_cast<std::size_t>(k)]
+               : nullptr;
 }
 
 template <class T>

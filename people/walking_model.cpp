@@ -212,11 +212,12 @@ Vec2 WalkingModel::lookAhead(const Person& p, const RunState& state,
     const int passed = route.front();
     route = route.subspan(1);
     const Vec2 position = p.position();
-    const Vec2 next = route.empty() ? finalLegVector(p, state)
-                                    : approachVector(position,
-                                                     world_.subarea(route.front())
-                                                         .borderWith(world_.subarea(passed).id()),
-                                                     kBorderMargin);
+    const Vec2 next =
+        route.empty()
+            ? finalLegVector(p, state)
+            : approachVector(position,
+                             world_.subarea(route.front()).borderWith(world_.subarea(passed).id()),
+                             kBorderMargin);
     if (!world_.isClear(Segment{next, position})) return {};
     // Summed from the far end, as the chain of sights unwinds.
     return next.normalised() + lookAhead(p, state, route);

@@ -4,6 +4,8 @@
 
 namespace vostrel {
 
-std::uint32_t calendarSeed() { return static_cast<std::uint32_t>(std::time(nullptr)); }
+std::uint32_t calendarSeed() {
+    return static_cast<std::uint32_t>(std::time(nullptr));
+}
 
 }  // namespace vostrel

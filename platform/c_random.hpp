@@ -8,7 +8,7 @@ namespace vostrel {
 // congruential generator giving 15-bit values. Runs are only reproducible across platforms
 // when every draw comes from here, never from the host's own rand().
 class CRandom {
-public:
+  public:
     static constexpr int kMax = 32767;
 
     explicit CRandom(std::uint32_t seed = 1) : state_(seed) {}
@@ -22,7 +22,7 @@ public:
 
     std::uint32_t state() const { return state_; }
 
-private:
+  private:
     std::uint32_t state_;
 };
 

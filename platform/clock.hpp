@@ -9,26 +9,26 @@ namespace vostrel {
 using Tick = std::uint32_t;
 
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual Tick now() = 0;
 };
 
 // The monotonic system clock in milliseconds, truncated to 32 bits.
 class SteadyClock final : public Clock {
-public:
+  public:
     Tick now() override;
 };
 
 // A clock that only moves when told to; for tests and the batch runner.
 class SimulatedClock final : public Clock {
-public:
+  public:
     explicit SimulatedClock(Tick start = 0) : now_(start) {}
     Tick now() override { return now_; }
     void advance(Tick ms) { now_ += ms; }
     void set(Tick t) { now_ = t; }
 
-private:
+  private:
     Tick now_;
 };
 

@@ -15,8 +15,7 @@ constexpr double kLoopLimit = 64.0 * kTwoPi;
 
 // One wheel's step towards its target. The rates act on the signed speed: falling, also from
 // rest into reverse, uses the deceleration; rising uses the acceleration.
-double ramp(double current, double target, double acceleration, double deceleration,
-            double ms) {
+double ramp(double current, double target, double acceleration, double deceleration, double ms) {
     if (target < current) {
         const double next = current - deceleration * ms / 1000.0;
         return next >= target ? next : target;
@@ -39,8 +38,8 @@ double wrapped(double a) {
 
 }  // namespace
 
-void DriveModel::setup(double tread, double acceleration, double deceleration, double x,
-                       double y, double heading) {
+void DriveModel::setup(double tread, double acceleration, double deceleration, double x, double y,
+                       double heading) {
     tread_ = tread;
     acceleration_ = acceleration;
     deceleration_ = deceleration;

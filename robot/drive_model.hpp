@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/clock.hpp"
 #include "environment/pose_2d.hpp"
+#include "platform/clock.hpp"
 
 namespace vostrel {
 
@@ -9,7 +9,7 @@ namespace vostrel {
 // speed ramps towards its target at a bounded rate and the pose follows a circular arc over
 // the interval between two updates. Time comes in as the caller's millisecond tick.
 class DriveModel {
-public:
+  public:
     // Tread T [mm], acceleration and deceleration [mm/s^2], and the pose to start from.
     void setup(double tread, double acceleration, double deceleration, double x, double y,
                double heading);
@@ -36,7 +36,7 @@ public:
     double tread() const { return tread_; }
     Tick lastUpdate() const { return lastUpdate_; }
 
-private:
+  private:
     Pose2D home_;
     Pose2D pose_;
     double targetLeft_ = 0.0;

@@ -19,7 +19,7 @@ namespace vostrel {
 // ahead. Each ray reports the nearest wall or person disc in millimetres, plus noise, or the far
 // code when it sees nothing within the maximum distance.
 class RangeSensor {
-public:
+  public:
     // No rays.
     RangeSensor() = default;
     explicit RangeSensor(const RangeSensorSettings& settings);
@@ -49,7 +49,7 @@ public:
     // From the sensor to the noise-free hit, or the full length for rays that saw nothing.
     std::span<const Segment> displayRays() const { return rays_; }
 
-private:
+  private:
     double start_ = 0.0;
     double end_ = 0.0;
     double maxDistance_ = 0.0;

@@ -16,7 +16,7 @@ namespace vostrel {
 // initial pose, plus a fresh motion error every cycle. The error is never fed back into the
 // drive model, so it does not accumulate; it only scales with how far the robot moved.
 class RobotMotion {
-public:
+  public:
     // The pose at the start of a run: the initial pose itself, before the drive runs.
     void place(const RobotPlacement& placement);
     // Sets the drive up at rest in its home pose with the epoch now.
@@ -40,7 +40,7 @@ public:
     double speed() const { return drive_.linearVelocity() / 1000.0; }
     double turnRate() const { return drive_.angularVelocity(); }
 
-private:
+  private:
     DriveModel drive_;
     Pose2D pose_;
 };

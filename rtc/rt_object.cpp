@@ -5,9 +5,9 @@
 #include "rtc/nv_util.hpp"
 #include "rtc/out_port_base.hpp"
 #include "rtc/owned_context.hpp"
-#include "rtc/triggered_execution_context.hpp"
 #include "rtc/port_base.hpp"
 #include "rtc/sdo_configuration.hpp"
+#include "rtc/triggered_execution_context.hpp"
 
 #include <cstdlib>
 #include <iostream>

@@ -17,32 +17,44 @@ constexpr unsigned kBoth = kAtActivation | kEveryCycle;
 const std::array<Parameter, kParameterCount> kParameters{{
     {"FieldDataFile", ParameterType::String, "Field.txt", "path", kAtActivation, &C::FieldDataFile},
     {"robot_tread", ParameterType::Double, "0.3325", "m", kAtActivation, &C::robot_tread},
-    {"robot_acceleration", ParameterType::Double, "0.400", "m/s^2", kAtActivation, &C::robot_acceleration},
-    {"robot_deceleration", ParameterType::Double, "0.400", "m/s^2", kAtActivation, &C::robot_deceleration},
+    {"robot_acceleration", ParameterType::Double, "0.400", "m/s^2", kAtActivation,
+     &C::robot_acceleration},
+    {"robot_deceleration", ParameterType::Double, "0.400", "m/s^2", kAtActivation,
+     &C::robot_deceleration},
     {"robot_init_x", ParameterType::Double, "3.5", "m", kBoth, &C::robot_init_x},
     {"robot_init_y", ParameterType::Double, "1.0", "m", kBoth, &C::robot_init_y},
     {"robot_init_heading", ParameterType::Double, "200.0", "deg", kBoth, &C::robot_init_heading},
-    {"robot_move_error_x", ParameterType::Double, "0.0", "m/m", kEveryCycle, &C::robot_move_error_x},
-    {"robot_move_error_y", ParameterType::Double, "0.0", "m/m", kEveryCycle, &C::robot_move_error_y},
-    {"robot_move_error_heading", ParameterType::Double, "0.0", "deg/m", kEveryCycle, &C::robot_move_error_heading},
+    {"robot_move_error_x", ParameterType::Double, "0.0", "m/m", kEveryCycle,
+     &C::robot_move_error_x},
+    {"robot_move_error_y", ParameterType::Double, "0.0", "m/m", kEveryCycle,
+     &C::robot_move_error_y},
+    {"robot_move_error_heading", ParameterType::Double, "0.0", "deg/m", kEveryCycle,
+     &C::robot_move_error_heading},
     {"walkingrate_mean", ParameterType::Double, "1.33", "m/s", kAtActivation, &C::walkingrate_mean},
-    {"walkingrate_std_deviation", ParameterType::Double, "0.1", "m/s", kAtActivation, &C::walkingrate_std_deviation},
+    {"walkingrate_std_deviation", ParameterType::Double, "0.1", "m/s", kAtActivation,
+     &C::walkingrate_std_deviation},
     {"localmap_width", ParameterType::Int, "200", "cells", kBoth, &C::localmap_width},
     {"localmap_height", ParameterType::Int, "200", "cells", kBoth, &C::localmap_height},
     {"localmap_scale", ParameterType::Double, "0.05", "m/cell", kBoth, &C::localmap_scale},
     {"globalmap_scale", ParameterType::Double, "0.1", "m/cell", kAtActivation, &C::globalmap_scale},
     {"show_map_scale", ParameterType::Double, "0.05", "m/pixel", kAtActivation, &C::show_map_scale},
     {"following_target_id", ParameterType::Int, "2", "person id", kBoth, &C::following_target_id},
-    {"range_start_position", ParameterType::Double, "-30.0", "deg", kAtActivation, &C::range_start_position},
-    {"range_end_position", ParameterType::Double, "210.0", "deg", kAtActivation, &C::range_end_position},
-    {"range_max_distance", ParameterType::Double, "30.0", "m", kAtActivation, &C::range_max_distance},
+    {"range_start_position", ParameterType::Double, "-30.0", "deg", kAtActivation,
+     &C::range_start_position},
+    {"range_end_position", ParameterType::Double, "210.0", "deg", kAtActivation,
+     &C::range_end_position},
+    {"range_max_distance", ParameterType::Double, "30.0", "m", kAtActivation,
+     &C::range_max_distance},
     {"range_far_code", ParameterType::Long, "-1", "code", kAtActivation, &C::range_far_code},
     {"range_data_num", ParameterType::Int, "480", "beams", kAtActivation, &C::range_data_num},
     {"range_sensor_x", ParameterType::Double, "0.0", "m", kAtActivation, &C::range_sensor_x},
     {"range_sensor_y", ParameterType::Double, "0.0", "m", kAtActivation, &C::range_sensor_y},
-    {"range_sensor_heading", ParameterType::Double, "0.0", "deg", kAtActivation, &C::range_sensor_heading},
-    {"range_std_deviation", ParameterType::Double, "0.0", "m", kAtActivation, &C::range_std_deviation},
-    {"range_person_radius", ParameterType::Double, "0.2", "m", kEveryCycle, &C::range_person_radius},
+    {"range_sensor_heading", ParameterType::Double, "0.0", "deg", kAtActivation,
+     &C::range_sensor_heading},
+    {"range_std_deviation", ParameterType::Double, "0.0", "m", kAtActivation,
+     &C::range_std_deviation},
+    {"range_person_radius", ParameterType::Double, "0.2", "m", kEveryCycle,
+     &C::range_person_radius},
     {"display_range_data", ParameterType::Int, "0", "flag", kEveryCycle, &C::display_range_data},
     {"simulate_people", ParameterType::Int, "1", "flag", kBoth, &C::simulate_people},
     {"simulate_skip", ParameterType::Int, "1", "mode", kAtActivation, &C::simulate_skip},
@@ -57,17 +69,23 @@ std::string_view trim(std::string_view t) {
 
 const char* typeName(ParameterType t) {
     switch (t) {
-        case ParameterType::String: return "string";
-        case ParameterType::Double: return "double";
-        case ParameterType::Int: return "int";
-        case ParameterType::Long: return "long";
+        case ParameterType::String:
+            return "string";
+        case ParameterType::Double:
+            return "double";
+        case ParameterType::Int:
+            return "int";
+        case ParameterType::Long:
+            return "long";
     }
     return "";
 }
 
 }  // namespace
 
-const std::array<Parameter, kParameterCount>& parameters() { return kParameters; }
+const std::array<Parameter, kParameterCount>& parameters() {
+    return kParameters;
+}
 
 const Parameter* findParameter(std::string_view key) {
     for (const Parameter& p : kParameters)
@@ -124,17 +142,28 @@ std::string parameterText(const Configuration& config, const Parameter& p) {
 const std::vector<std::string>& componentProfile() {
     static const std::vector<std::string> profile = [] {
         std::vector<std::string> list = {
-            "implementation_id", kComponentName,
-            "type_name", kComponentName,
-            "description", "Simulate robot and people movement and provide connecting RTC sensor information",
-            "version", "1.0.0",
-            "vendor", "vostrel.dev",
-            "category", "Simulato",
-            "activity_type", "PERIODIC",
-            "kind", "DataFlowComponent",
-            "max_instance", "0",
-            "language", "C++",
-            "lang_type", "compile",
+            "implementation_id",
+            kComponentName,
+            "type_name",
+            kComponentName,
+            "description",
+            "Simulate robot and people movement and provide connecting RTC sensor information",
+            "version",
+            "1.0.0",
+            "vendor",
+            "vostrel.dev",
+            "category",
+            "Simulato",
+            "activity_type",
+            "PERIODIC",
+            "kind",
+            "DataFlowComponent",
+            "max_instance",
+            "0",
+            "language",
+            "C++",
+            "lang_type",
+            "compile",
         };
         for (const Parameter& p : kParameters) {
             list.push_back(std::string("conf.default.") + p.key);

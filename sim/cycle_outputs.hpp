@@ -59,7 +59,9 @@ struct CycleOutputs {
 };
 
 // Seconds and nanoseconds of a millisecond tick.
-constexpr TimeStamp stampOf(std::uint32_t ms) { return {ms / 1000u, (ms % 1000u) * 1000000u}; }
+constexpr TimeStamp stampOf(std::uint32_t ms) {
+    return {ms / 1000u, (ms % 1000u) * 1000000u};
+}
 
 // A world point in the frame of a robot at pose: x along its heading, y to its left.
 inline Vec2 toRobotFrame(const Pose2D& pose, Vec2 p, double c, double s) {

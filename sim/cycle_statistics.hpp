@@ -11,7 +11,7 @@ namespace vostrel {
 // Elapsed-time measurements in whole milliseconds. All arithmetic is unsigned 32-bit, so a
 // clock wrap between start and stop still gives the true elapsed time.
 class CycleStatistics {
-public:
+  public:
     static constexpr int kSlots = 8;
     static constexpr int kCycleSlot = 0;  // one measurement per execution cycle
     static constexpr int kRunSlot = 1;    // the whole run, end of activation to deactivation
@@ -42,7 +42,7 @@ public:
     // The end-of-run text: run length from the run slot, cycle times from the cycle slot.
     void printSummary(std::ostream& out) const;
 
-private:
+  private:
     static std::size_t index(int slot) { return static_cast<std::size_t>(slot) % kSlots; }
 
     Clock& clock_;

@@ -4,9 +4,9 @@
 #include <ostream>
 #include <string>
 
-#include "sim/setting_check.hpp"
 #include "environment/pose_2d.hpp"
 #include "maps/absolute_map.hpp"
+#include "sim/setting_check.hpp"
 
 namespace vostrel {
 

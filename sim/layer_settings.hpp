@@ -2,13 +2,13 @@
 
 #include <iosfwd>
 
-#include "sim/configuration.hpp"
 #include "environment/walls.hpp"
 #include "maps/absolute_map_settings.hpp"
 #include "maps/local_map_settings.hpp"
 #include "robot/drive_settings.hpp"
 #include "robot/range_sensor_settings.hpp"
 #include "robot/robot_placement.hpp"
+#include "sim/configuration.hpp"
 
 namespace vostrel {
 

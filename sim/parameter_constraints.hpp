@@ -3,8 +3,8 @@
 #include <iosfwd>
 #include <vector>
 
-#include "sim/configuration.hpp"
 #include "environment/environment.hpp"
+#include "sim/configuration.hpp"
 
 namespace vostrel {
 

@@ -6,8 +6,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "sim/cycle_outputs.hpp"
 #include "environment/segment.hpp"
+#include "sim/cycle_outputs.hpp"
 
 namespace vostrel {
 

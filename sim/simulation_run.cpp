@@ -3,13 +3,13 @@
 #include <cmath>
 #include <ostream>
 
-#include "sim/field_file.hpp"
-#include "sim/layer_settings.hpp"
-#include "sim/parameter_constraints.hpp"
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "maps/absolute_map.hpp"
 #include "maps/relative_map.hpp"
+#include "sim/field_file.hpp"
+#include "sim/layer_settings.hpp"
+#include "sim/parameter_constraints.hpp"
 
 namespace vostrel {
 
@@ -26,8 +26,8 @@ constexpr const char* kFinishInitialization =
 
 }  // namespace
 
-SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out,
-                             std::ostream& err, std::uint32_t seed, RunOptions options)
+SimulationRun::SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out, std::ostream& err,
+                             std::uint32_t seed, RunOptions options)
     : clock_(clock),
       statsClock_(statsClock),
       out_(out),
@@ -78,7 +78,8 @@ void SimulationRun::activate(const Configuration& config, CancelCheck cancelled)
         copiedRevision_ = localGrid_.revision();
     }
     {
-        const AbsoluteMapSettings global = absoluteMapSettings(config, world_->environment.walls, err_);
+        const AbsoluteMapSettings global =
+            absoluteMapSettings(config, world_->environment.walls, err_);
         std::lock_guard lock(globalMapLock_);
         buildAbsoluteMap(globalMap_, world_->environment.walls, global, cycleStamp_);
     }
@@ -113,9 +114,8 @@ void SimulationRun::preRun(const Configuration& config) {
         return;
     for (int steps = 0;; ++steps) {
         const auto& persons = crowd_->persons();
-        if (!persons.empty() &&
-            !(config.simulate_skip == 2 && config.following_target_id >= 1 &&
-              persons.back().id != config.following_target_id))
+        if (!persons.empty() && !(config.simulate_skip == 2 && config.following_target_id >= 1 &&
+                                  persons.back().id != config.following_target_id))
             break;
         if (steps == kMaxWarmUpSteps) {
             // Two persons entering in one step can skip the awaited one for good.

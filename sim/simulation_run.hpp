@@ -1,8 +1,8 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <filesystem>
+#include <functional>
 #include <iosfwd>
 #include <memory>
 #include <mutex>
@@ -10,11 +10,6 @@
 #include <string_view>
 #include <vector>
 
-#include "sim/command_refusals.hpp"
-#include "sim/configuration.hpp"
-#include "sim/cycle_outputs.hpp"
-#include "sim/cycle_statistics.hpp"
-#include "sim/run_observer.hpp"
 #include "environment/debug_image_sink.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "environment/world.hpp"
@@ -27,6 +22,11 @@
 #include "robot/range_sensor.hpp"
 #include "robot/robot_motion.hpp"
 #include "robot/velocity_command.hpp"
+#include "sim/command_refusals.hpp"
+#include "sim/configuration.hpp"
+#include "sim/cycle_outputs.hpp"
+#include "sim/cycle_statistics.hpp"
+#include "sim/run_observer.hpp"
 
 namespace vostrel {
 
@@ -48,7 +48,7 @@ struct RunOptions {
 // context's). The readers may run on any thread at any time; each takes the one lock that
 // guards its data, and nothing ever holds two.
 class SimulationRun {
-public:
+  public:
     // Seeds the random sequence and prints the banner. `clock` is the millisecond tick of the
     // simulation (cycle stamps, crowd time, drive model); `statsClock` measures real cycle cost.
     SimulationRun(Clock& clock, Clock& statsClock, std::ostream& out, std::ostream& err,
@@ -103,7 +103,8 @@ public:
     // f(subareas, populations): the run's subareas and the persons counted in each after the
     // last crowd advance; empty before the first network. Only the counts are copied under the
     // lock; the subareas belong to a world that never changes and that f keeps alive.
-    template <class F> auto withAreas(F&& f) const {
+    template <class F>
+    auto withAreas(F&& f) const {
         std::shared_ptr<const World> world;
         std::vector<int> populations;
         {
@@ -114,11 +115,13 @@ public:
         static const SubareaList none;
         return f(world ? world->subareas : none, static_cast<const std::vector<int>&>(populations));
     }
-    template <class F> auto withGlobalMap(F&& f) const {
+    template <class F>
+    auto withGlobalMap(F&& f) const {
         std::lock_guard lock(globalMapLock_);
         return f(static_cast<const AbsoluteMapData&>(globalMap_));
     }
-    template <class F> auto withLocalMap(F&& f) const {
+    template <class F>
+    auto withLocalMap(F&& f) const {
         std::lock_guard lock(localMapLock_);
         return f(static_cast<const RelativeMapData&>(localMap_));
     }
@@ -126,7 +129,7 @@ public:
     // The simulated time the warm-up may take at most before it gives up waiting.
     static constexpr int kMaxWarmUpSteps = 6000;  // 600 s of 0.1 s steps
 
-private:
+  private:
     SubareaList buildNetwork(const Environment& environment, CancelCheck cancelled);
     void serveAreas();
     void preRun(const Configuration& config);

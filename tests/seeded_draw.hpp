@@ -10,7 +10,7 @@ namespace vostrel::test {
 // Random cases for comparing a fast path with its plain loop: the same seed gives the same
 // cases on every platform (std::mt19937_64 is fully specified; the conversions are ours).
 class SeededDraw {
-public:
+  public:
     explicit SeededDraw(std::uint64_t seed) : g_(seed) {}
     double uniform(double lo, double hi) { return lo + (hi - lo) * ((g_() >> 11) * 0x1p-53); }
     template <class N>
@@ -19,7 +19,7 @@ public:
     }
     Vec2 point(double size) { return {uniform(0, size), uniform(0, size)}; }
 
-private:
+  private:
     std::mt19937_64 g_;
 };
 

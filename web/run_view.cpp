@@ -47,8 +47,8 @@ void RunView::observe(const SimulationRun& run, const Configuration& config) {
     if (run.stepCount() == 0) {
         ++runs_;
         static const SubareaList none;
-        server_.setEnvironment(environmentJson(runs_, run.environment(),
-                                               run.crowd() ? run.world().subareas : none));
+        server_.setEnvironment(
+            environmentJson(runs_, run.environment(), run.crowd() ? run.world().subareas : none));
     }
     if (server_.streams() == 0) return;
     fill(run, config);

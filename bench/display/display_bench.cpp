@@ -26,7 +26,8 @@ void BM_DisplayStep(benchmark::State& state) {
     std::vector<PersonDrawData> persons;
     for (int i = 0; i < state.range(0); ++i)
         persons.push_back({{uniform(rng, 0, 20), uniform(rng, 0, 15)},
-                           {uniform(rng, -1, 1), uniform(rng, -1, 1)}, i});
+                           {uniform(rng, -1, 1), uniform(rng, -1, 1)},
+                           i});
     const std::vector<Pose2D> robots{{10.0, 7.5, 0.3}};
     RangeSensor sensor(RangeSensorSettings{});
     sensor.scan(robots[0], walls.all(), {}, 0.2, rng);
@@ -34,8 +35,8 @@ void BM_DisplayStep(benchmark::State& state) {
     std::ostringstream console;
     auto window =
         openSimulationWindow(walls, DisplaySettings{0.05}, WindowOptions{false, ""}, console);
-    const DisplayScene scene{sensor.displayRays(), state.range(1) != 0, walls.all(), robots,
-                             persons, 2};
+    const DisplayScene scene{
+        sensor.displayRays(), state.range(1) != 0, walls.all(), robots, persons, 2};
     for (auto _ : state) {
         window->displayStep(scene);
         benchmark::DoNotOptimize(window->image().data);

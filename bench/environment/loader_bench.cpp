@@ -15,8 +15,8 @@ std::string generatedField(int walls, int destinations) {
         f << "  " << (i % 1000) * 0.5 << ", " << (i / 1000) * 0.5 << ", " << (i % 1000) * 0.5 + 0.4
           << ", " << (i / 1000) * 0.5 + 0.25 << ";\n";
     f << "}\nEntrance { 1, 0.0, 1.0, 0.0, 3.0, 6.0, 2.0; }\nDestination {\n";
-    const char* kinds[] = {"X, %d, 1.0, 2.0, 1.5, 2.0;", "P, %d, 3.25, 4.5, 0.5;", "S, %d, 7.0, 8.0;",
-                           "Q, %d, 2.0, 2.0, 0.0, -0.5;"};
+    const char* kinds[] = {"X, %d, 1.0, 2.0, 1.5, 2.0;", "P, %d, 3.25, 4.5, 0.5;",
+                           "S, %d, 7.0, 8.0;", "Q, %d, 2.0, 2.0, 0.0, -0.5;"};
     char line[96];
     for (int i = 0; i < destinations; ++i) {
         std::snprintf(line, sizeof line, kinds[i % 4], i / 4);
@@ -36,8 +36,8 @@ void BM_LoadField(benchmark::State& state) {
         benchmark::DoNotOptimize(field.environment().walls.count());
     }
     const auto records = static_cast<double>(walls + destinations + 4);
-    state.counters["records/s"] =
-        benchmark::Counter(records * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["records/s"] = benchmark::Counter(
+        records * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
     state.SetBytesProcessed(static_cast<std::int64_t>(text.size()) * state.iterations());
 }
 BENCHMARK(BM_LoadField)->Args({100000, 10000})->Unit(benchmark::kMillisecond);

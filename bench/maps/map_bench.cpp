@@ -38,7 +38,12 @@ void BM_RelativeMapRefresh(benchmark::State& state) {
         benchmark::DoNotOptimize(record.cells.data());
     }
 }
-BENCHMARK(BM_RelativeMapRefresh)->ArgName("walls")->Arg(10)->Arg(100)->Arg(1000)->Arg(10000)
+BENCHMARK(BM_RelativeMapRefresh)
+    ->ArgName("walls")
+    ->Arg(10)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(10000)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_AbsoluteMapBuild(benchmark::State& state) {
@@ -49,7 +54,10 @@ void BM_AbsoluteMapBuild(benchmark::State& state) {
         benchmark::DoNotOptimize(record.cells.data());
     }
 }
-BENCHMARK(BM_AbsoluteMapBuild)->ArgName("walls")->Arg(100)->Arg(1000)
+BENCHMARK(BM_AbsoluteMapBuild)
+    ->ArgName("walls")
+    ->Arg(100)
+    ->Arg(1000)
     ->Unit(benchmark::kMicrosecond);
 
 void BM_SubMap(benchmark::State& state) {

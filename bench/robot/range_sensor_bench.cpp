@@ -35,9 +35,8 @@ void BM_Scan(benchmark::State& state) {
         sensor.scan(robot, walls, persons, 0.2, rng);
         benchmark::DoNotOptimize(sensor.readings().data());
     }
-    state.counters["rays/s"] =
-        benchmark::Counter(480.0 * static_cast<double>(state.iterations()),
-                           benchmark::Counter::kIsRate);
+    state.counters["rays/s"] = benchmark::Counter(480.0 * static_cast<double>(state.iterations()),
+                                                  benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_Scan)
     ->ArgNames({"walls", "persons"})

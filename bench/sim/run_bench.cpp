@@ -55,8 +55,8 @@ void runCycles(benchmark::State& state, const std::string& field, std::size_t ta
         run.execute(c, std::nullopt);
     }
     state.counters["persons"] = static_cast<double>(run.crowd()->persons().size());
-    state.counters["x_realtime"] = benchmark::Counter(
-        0.1 * static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["x_realtime"] = benchmark::Counter(0.1 * static_cast<double>(state.iterations()),
+                                                      benchmark::Counter::kIsRate);
 }
 
 void BM_CycleNatural(benchmark::State& state) {

@@ -24,8 +24,8 @@ inline Walls officeFloor(int roomsPerRow, int bands) {
         const double y0 = 12.0 * b;
         for (int i = 0; i < roomsPerRow; ++i) {
             const double x0 = 2.0 + 4.0 * i;
-            wall(x0, y0, x0, y0 + 5);        // room partitions (the first one faces the
-            wall(x0, y0 + 7, x0, y0 + 12);   // west corridor)
+            wall(x0, y0, x0, y0 + 5);          // room partitions (the first one faces the
+            wall(x0, y0 + 7, x0, y0 + 12);     // west corridor)
             wall(x0, y0 + 5, x0 + 1, y0 + 5);  // corridor walls with a door from x0 + 1 to x0 + 2
             wall(x0 + 2, y0 + 5, x0 + 4, y0 + 5);
             wall(x0, y0 + 7, x0 + 1, y0 + 7);

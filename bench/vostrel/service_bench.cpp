@@ -18,8 +18,14 @@ using namespace std::chrono_literals;
 
 struct Running {
     Running() : dir(rtctest::makeTempDir()) {
-        const char* argv[] = {"bench_vostrel", "-o", "corba.endpoints:127.0.0.1:", "-o",
-                              "naming.enable:NO", "-ORBgiopMaxMsgSize", "33554432", nullptr};
+        const char* argv[] = {"bench_vostrel",
+                              "-o",
+                              "corba.endpoints:127.0.0.1:",
+                              "-o",
+                              "naming.enable:NO",
+                              "-ORBgiopMaxMsgSize",
+                              "33554432",
+                              nullptr};
         RTC::Manager* m = RTC::Manager::init(7, const_cast<char**>(argv));
         m->activateManager();
         std::ofstream(dir + "/vostrel.conf")
@@ -36,8 +42,8 @@ struct Running {
                                                      "MRFC::AbsoluteMapService");
         relative = connect<MRFC::RelativeMapService>(relativeConsumer, "RelativeMapService",
                                                      "MRFC::RelativeMapService");
-        areas = connect<ZYK::AreaInfoService>(areaConsumer, "AreaInfoService",
-                                              "ZYK::AreaInfoService");
+        areas =
+            connect<ZYK::AreaInfoService>(areaConsumer, "AreaInfoService", "ZYK::AreaInfoService");
         rtctest::waitFor([] { return false; }, 2s);  // let the crowd fill up a little
     }
     ~Running() { process.stop(); }
@@ -82,8 +88,7 @@ BENCHMARK(BM_GetAbsoluteOGMap200x200)->Unit(benchmark::kMicrosecond)->UseRealTim
 void BM_GetWholeFloatAbsoluteOGMap(benchmark::State& state) {
     Running& r = running();
     for (auto _ : state)
-        MRFC::TimedFloatAbsoluteOGMapData_var v =
-            r.absolute->getFloatAbsoluteOGMap(0, 0, 401, 201);
+        MRFC::TimedFloatAbsoluteOGMapData_var v = r.absolute->getFloatAbsoluteOGMap(0, 0, 401, 201);
 }
 BENCHMARK(BM_GetWholeFloatAbsoluteOGMap)->Unit(benchmark::kMicrosecond)->UseRealTime();
 

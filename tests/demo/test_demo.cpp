@@ -58,14 +58,13 @@ class FollowerTest : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = rtctest::makeTempDir();
-        standIn_ =
-            Process(DEMO_STANDIN,
-                    {"-o", "corba.nameservers:" + ns_.address(), "-o", "corba.endpoints:127.0.0.1",
-                     "-o", "naming.formats:%n.rtc", "-o", "exec_cxt.periodic.rate:20", "-o",
-                     "exec_cxt.activation_timeout:60", "-o",
-                     "manager.components.preactivation:Vostrel0", "-o",
-                     "Simulato.Vostrel.conf.default.scene:fixed"},
-                    standInLog());
+        standIn_ = Process(
+            DEMO_STANDIN,
+            {"-o", "corba.nameservers:" + ns_.address(), "-o", "corba.endpoints:127.0.0.1", "-o",
+             "naming.formats:%n.rtc", "-o", "exec_cxt.periodic.rate:20", "-o",
+             "exec_cxt.activation_timeout:60", "-o", "manager.components.preactivation:Vostrel0",
+             "-o", "Simulato.Vostrel.conf.default.scene:fixed"},
+            standInLog());
         ASSERT_TRUE(rtctest::waitFor([&] { return ctl({"cat", "Vostrel0"}) == 0; }, 15s));
         // The follower runs on its example configuration; only the naming service's
         // address differs, in the settings and in the URLs of the preconnect.

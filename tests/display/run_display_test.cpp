@@ -5,8 +5,8 @@
 #include <filesystem>
 #include <sstream>
 
-#include "sim/simulation_run.hpp"
 #include "display/run_display.hpp"
+#include "sim/simulation_run.hpp"
 
 namespace vostrel {
 namespace {

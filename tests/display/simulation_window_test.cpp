@@ -21,7 +21,7 @@ const cv::Vec3b kOrange(0, 127, 255);
 using testing::tenByFive;
 
 class SimulationWindowTest : public ::testing::Test {
-protected:
+  protected:
     cv::Vec3b at(int column, int row) const { return window->image().at<cv::Vec3b>(row, column); }
 
     std::ostringstream console;
@@ -68,30 +68,30 @@ TEST_F(SimulationWindowTest, DisplayStepDrawsInLayersWithTheFollowedPersonRed) {
     const std::vector<Segment> rays{Segment::fromPoints({2.0, 0.5}, {2.0, 4.5})};
     const std::vector<Pose2D> robots{{2.0, 1.0, 0.0}};
     const std::vector<PersonDrawData> persons{
-        {{5.0, 2.5}, {1.0, 0.0}, 2},   // followed, walking right, standing on the wall
-        {{8.0, 1.0}, {0.0, 0.0}, 3},   // standing still
+        {{5.0, 2.5}, {1.0, 0.0}, 2},  // followed, walking right, standing on the wall
+        {{8.0, 1.0}, {0.0, 0.0}, 3},  // standing still
     };
     DisplayScene scene{rays, false, walls, robots, persons, 2};
     window->displayStep(scene);
 
-    EXPECT_EQ(at(100, 52), kRed);       // disc centre, over the wall
-    EXPECT_EQ(at(108, 51), kRed);       // heading line beyond the disc, one row up
+    EXPECT_EQ(at(100, 52), kRed);  // disc centre, over the wall
+    EXPECT_EQ(at(108, 51), kRed);  // heading line beyond the disc, one row up
     EXPECT_EQ(at(109, 51), kRed);
-    EXPECT_EQ(at(111, 51), kBlack);     // the wall again after the line ends
-    EXPECT_EQ(at(91, 51), kBlack);      // nothing drawn backwards
+    EXPECT_EQ(at(111, 51), kBlack);  // the wall again after the line ends
+    EXPECT_EQ(at(91, 51), kBlack);   // nothing drawn backwards
     EXPECT_EQ(at(160, 82), kGreen);
     for (int x = 165; x <= 170; ++x) EXPECT_EQ(at(x, 81), kWhite) << x;  // no heading line
     EXPECT_EQ(at(40, 82), kOrange);
     EXPECT_EQ(at(49, 81), kOrange);
-    EXPECT_EQ(at(40, 40), kWhite);      // rays are off
+    EXPECT_EQ(at(40, 40), kWhite);  // rays are off
 
     scene.drawRays = true;
     scene.followingTargetId = 99;
     window->displayStep(scene);
     EXPECT_EQ(at(40, 40), kBlue);
-    EXPECT_EQ(at(40, 82), kOrange);     // the robot covers the ray
-    EXPECT_EQ(at(40, 51), kBlack);      // the wall covers the ray
-    EXPECT_EQ(at(100, 52), kGreen);     // nobody has id 99
+    EXPECT_EQ(at(40, 82), kOrange);  // the robot covers the ray
+    EXPECT_EQ(at(40, 51), kBlack);   // the wall covers the ray
+    EXPECT_EQ(at(100, 52), kGreen);  // nobody has id 99
 }
 
 TEST_F(SimulationWindowTest, FarAwayAndBrokenGeometryIsClippedNotConverted) {

@@ -9,7 +9,7 @@ namespace vostrel::testing {
 // An Xvfb server on a display number it picks itself (so parallel tests never collide),
 // stopped by its process id when this object goes away.
 class VirtualDisplay {
-public:
+  public:
     VirtualDisplay();
     ~VirtualDisplay();
     VirtualDisplay(const VirtualDisplay&) = delete;
@@ -21,7 +21,7 @@ public:
     // ":N", for DISPLAY.
     const std::string& name() const { return name_; }
 
-private:
+  private:
     pid_t pid_ = -1;
     std::string name_;
     std::string why_;

@@ -22,7 +22,7 @@ namespace {
 
 // Sets or clears the two display variables for one test and puts them back afterwards.
 class DisplayEnvironment {
-public:
+  public:
     DisplayEnvironment(const char* display, const char* wayland) {
         save("DISPLAY", savedDisplay_);
         save("WAYLAND_DISPLAY", savedWayland_);
@@ -34,7 +34,7 @@ public:
         put("WAYLAND_DISPLAY", savedWayland_ ? savedWayland_->c_str() : nullptr);
     }
 
-private:
+  private:
     static void save(const char* name, std::optional<std::string>& into) {
         if (const char* v = std::getenv(name)) into = v;
     }

@@ -42,8 +42,8 @@ TEST(Loader, MissingFilePrintsOpenErrorThenZeroCounts) {
     std::ostringstream err;
     const FieldData d("no/such/file.txt", err);
     EXPECT_FALSE(d.opened());
-    EXPECT_EQ(err.str(),
-              kStart + "Error! File \"no/such/file.txt\" could not open.\n" + summary(0, 0, 0, 0, 0, 0, 0));
+    EXPECT_EQ(err.str(), kStart + "Error! File \"no/such/file.txt\" could not open.\n" +
+                             summary(0, 0, 0, 0, 0, 0, 0));
 }
 
 TEST(Loader, IllustrativeFileLoadsWithItsSummary) {
@@ -79,8 +79,9 @@ TEST(Loader, BlockAndSingleRecordFormsAreEquivalent) {
 }
 
 TEST(Loader, DestinationsByLetterCaseAndIds) {
-    const Loaded l = load("Destination { p, 3, 1.0, 2.0, 0.0; s, 1, 1, 1; x, 4, 0,0,1,0; "
-                          "X, 4, 0,1,1,1; q, -1, 0, 0, 1, 1; }\n");
+    const Loaded l = load(
+        "Destination { p, 3, 1.0, 2.0, 0.0; s, 1, 1, 1; x, 4, 0,0,1,0; "
+        "X, 4, 0,1,1,1; q, -1, 0, 0, 1, 1; }\n");
     ASSERT_TRUE(l.data.ok());
     EXPECT_EQ(l.err, kStart + summary(0, 0, 2, 1, 1, 0, 0));
     EXPECT_EQ(l.data.environment().exits.count(4), 2);
@@ -115,7 +116,8 @@ TEST(Loader, RecordCountErrors) {
 }
 
 TEST(Loader, TypeLetterErrors) {
-    const std::string d = "Error! Destination data could not create.\n       Destination type error(";
+    const std::string d =
+        "Error! Destination data could not create.\n       Destination type error(";
     EXPECT_EQ(failure("Destination { Z, 3, 1.0, 2.0, 0.0; }\n"), d + "Z).\n");
     EXPECT_EQ(failure("Destination { XY, 3, 1.0, 2.0, 0.0; }\n"), d + "XY).\n");
     EXPECT_EQ(failure("Actions 1, W, 2, 3, 4, 5;\n"),
@@ -130,8 +132,9 @@ TEST(Loader, FailureKeepsEarlierRecordsAndSkipsSummary) {
 }
 
 TEST(Loader, FileSubareasAndLinks) {
-    const Loaded l = load("SubArea 3, 0,0, 1,0, 1,1;\nSubArea 1, 1,0, 2,0, 2,1, 1,1;\n"
-                          "AreaLink 1, 3, 1,0, 1,1;\n");
+    const Loaded l = load(
+        "SubArea 3, 0,0, 1,0, 1,1;\nSubArea 1, 1,0, 2,0, 2,1, 1,1;\n"
+        "AreaLink 1, 3, 1,0, 1,1;\n");
     ASSERT_TRUE(l.data.ok());
     const auto& s = l.data.subareas();
     ASSERT_EQ(s.size(), 4u);
@@ -165,7 +168,7 @@ TEST(Loader, BadInputIsRefusedWithAMessage) {
 // was accepted as an empty world.
 TEST(LoaderLimits, EndlessInputStopsAtTheFileSizeLimit) {
     for (const char* endless : {"/dev/zero", "/dev/urandom"}) {
-            std::ostringstream err;
+        std::ostringstream err;
         const FieldData d(endless, err);
         EXPECT_FALSE(d.ok()) << endless;
         EXPECT_EQ(err.str(), kStart + "Error! File \"" + endless +

@@ -87,8 +87,7 @@ TEST(AbsoluteMapBuild, OversizedGridsStayEmpty) {
 TEST(AbsoluteSubMap, FirstCellIsTruncatedTowardsZero) {
     const AbsoluteMapData map = numbered();
     const AbsoluteMapData a = subMap(map, -0.5, 0.0, 10, 1);
-    EXPECT_EQ(a.cells,
-              (std::vector<std::uint8_t>{255, 255, 255, 255, 255, 0, 1, 2, 3, 4}));
+    EXPECT_EQ(a.cells, (std::vector<std::uint8_t>{255, 255, 255, 255, 255, 0, 1, 2, 3, 4}));
     EXPECT_EQ(a.mapconfig.origin, (Pose2D{-0.5, 0.0, 0.25}));
     EXPECT_EQ(a.mapconfig.width, 6u);
     EXPECT_EQ(a.tm.nsec, 34u);

@@ -86,8 +86,7 @@ TEST(GridMapCells, ClippedRasterisationMarksWhatEverySampleWould) {
         GridMap reference(fast.width(), fast.height(), fast.scale());
         fast.rasteriseSegment(s);
         rasteriseEverySample(reference, s);
-        ASSERT_TRUE(std::equal(fast.cells().begin(), fast.cells().end(),
-                               reference.cells().begin()))
+        ASSERT_TRUE(std::equal(fast.cells().begin(), fast.cells().end(), reference.cells().begin()))
             << "case " << i;
     }
     // Absurd lengths cost only their visible part.

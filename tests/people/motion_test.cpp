@@ -32,11 +32,10 @@ TEST_F(Motion, SteeringBisectsHeadingAndForceAndScalesBySpeed) {
 
 TEST_F(Motion, OnlyPersonsCloseAheadSlowDown) {
     const double off31 = 31.0 * std::acos(-1.0) / 180.0;
-    const std::vector<Predicted> around{
-        {0, {0.5, 0.0}},  {1, {2.0, 0.0}},
-        {2, {1.0, 0.5}},  {3, {1.5, -0.3}},  // self, 3 ahead
-        {4, {2.01, 0.0}}, {5, {std::cos(off31), std::sin(off31)}},
-        {6, {-1.0, 0.0}}};
+    const std::vector<Predicted> around{{0, {0.5, 0.0}},  {1, {2.0, 0.0}},
+                                        {2, {1.0, 0.5}},  {3, {1.5, -0.3}},  // self, 3 ahead
+                                        {4, {2.01, 0.0}}, {5, {std::cos(off31), std::sin(off31)}},
+                                        {6, {-1.0, 0.0}}};
     const WalkingModel& m = walking();
     EXPECT_NEAR(m.walkingSpeed(walker({0, 0}), {1, 0}, around), 1.33 - 0.341 * 3 / std::sqrt(3.0),
                 1e-12);

@@ -69,8 +69,7 @@ TEST(RangeSensorLayout, NegativeRayCountMeansNoRays) {
     EXPECT_EQ(sensor.rayCount(), -5);
     EXPECT_EQ(sensor.angularStep(), 0.0);
     CRandom rng{1};
-    sensor.scan(Pose2D{}, std::vector<Segment>{Segment::fromPoints({1, -1}, {1, 1})}, {}, 0.2,
-                rng);
+    sensor.scan(Pose2D{}, std::vector<Segment>{Segment::fromPoints({1, -1}, {1, 1})}, {}, 0.2, rng);
     EXPECT_TRUE(sensor.readings().empty());
     EXPECT_EQ(rng.state(), 1u);
     RangeData out;
@@ -109,10 +108,10 @@ TEST(RangeSensorWalls, ReadsTheTruncatedDistanceToTheNearestCrossedWall) {
 
 TEST(RangeSensorWalls, TouchingParallelAndDistantWallsAreNoHits) {
     RangeSensor sensor = ahead(0.0, 2.0);
-    EXPECT_EQ(single(sensor, {Segment::fromPoints({1, 0}, {1, 1})}), -1);    // end point on ray
-    EXPECT_EQ(single(sensor, {Segment::fromPoints({2, -1}, {2, 1})}), -1);   // ray ends on it
+    EXPECT_EQ(single(sensor, {Segment::fromPoints({1, 0}, {1, 1})}), -1);      // end point on ray
+    EXPECT_EQ(single(sensor, {Segment::fromPoints({2, -1}, {2, 1})}), -1);     // ray ends on it
     EXPECT_EQ(single(sensor, {Segment::fromPoints({0.5, 0}, {1.5, 0})}), -1);  // collinear
-    EXPECT_EQ(single(sensor, {Segment::fromPoints({3, -1}, {3, 1})}), -1);   // beyond reach
+    EXPECT_EQ(single(sensor, {Segment::fromPoints({3, -1}, {3, 1})}), -1);     // beyond reach
     EXPECT_NEAR(sensor.displayRays()[0].length(), 2.0, 1e-12);
 }
 
@@ -203,8 +202,8 @@ TEST(RangeSensorCodes, FarCodeIsComparedByValueAndHugeRangesSaturate) {
     // Far code 2000: a wall at exactly 2 m reads like "nothing yet", so a farther wall wins.
     RangeSensor sensor(
         RangeSensorSettings{.startAngle = 90.0, .endAngle = 91.0, .farCode = 2000, .rayCount = 1});
-    EXPECT_EQ(single(sensor, {Segment::fromPoints({2, -1}, {2, 1}),
-                              Segment::fromPoints({3, -1}, {3, 1})}),
+    EXPECT_EQ(single(sensor,
+                     {Segment::fromPoints({2, -1}, {2, 1}), Segment::fromPoints({3, -1}, {3, 1})}),
               3000);
     EXPECT_EQ(single(sensor, {Segment::fromPoints({2, -1}, {2, 1})}), 2000);
     EXPECT_NEAR(sensor.displayRays()[0].length(), 30.0, 1e-12);  // shown as "nothing seen"

@@ -18,7 +18,7 @@ Pose2D cleanPose(const RobotMotion& robot, const RobotPlacement& p) {
 }
 
 class RobotMotionTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         robot.place(placement);
         robot.startDrive(DriveSettings{}, 0);

@@ -8,8 +8,8 @@
 #include <sstream>
 #include <vector>
 
-#include "display/display_settings_check.hpp"
 #include "display/annotation_layer.hpp"
+#include "display/display_settings_check.hpp"
 #include "display/simulation_window.hpp"
 #include "maps/absolute_map.hpp"
 #include "robot/robot_motion.hpp"

@@ -4,11 +4,11 @@
 #include <fstream>
 #include <sstream>
 
+#include "rtc/config_constraint.hpp"
+#include "rtc/file_search.hpp"
 #include "sim/configuration.hpp"
 #include "sim/field_file.hpp"
 #include "sim/parameter_constraints.hpp"
-#include "rtc/config_constraint.hpp"
-#include "rtc/file_search.hpp"
 
 namespace vostrel {
 namespace {

@@ -234,8 +234,9 @@ TEST(SimulationRun, NoEntranceMeansNoNetworkNoWarmUpAndAnEmptyCrowd) {
     h.cycle(c);
     EXPECT_EQ(h.console.str().find("spatial network"), std::string::npos);
     EXPECT_NE(h.console.str().find("Number of persons = 0\n"), std::string::npos);
-    EXPECT_TRUE(h.run.withAreas(
-        [](const SubareaList& l, const std::vector<int>& counts) { return l.empty() && counts.empty(); }));
+    EXPECT_TRUE(h.run.withAreas([](const SubareaList& l, const std::vector<int>& counts) {
+        return l.empty() && counts.empty();
+    }));
     EXPECT_TRUE(h.run.outputs().persons.data.empty());
     EXPECT_EQ(h.run.outputs().peopleData.id, -1);
     h.run.withGlobalMap([](const AbsoluteMapData& m) {

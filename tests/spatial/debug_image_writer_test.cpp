@@ -14,7 +14,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class DebugImageWriterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         root_ = fs::temp_directory_path() /
                 ("vostrel-images-" + std::to_string(::getpid()) + "-" +
@@ -37,8 +37,8 @@ TEST_F(DebugImageWriterTest, DrawsOnWhiteAndCreatesTheDirectory) {
     EXPECT_EQ(m.cols, 50);
     EXPECT_EQ(m.rows, 40);
     EXPECT_EQ(m.at<cv::Vec3b>(0, 0), cv::Vec3b(255, 255, 255));
-    EXPECT_EQ(m.at<cv::Vec3b>(21, 25), cv::Vec3b(0, 0, 0));      // within the 3-pixel line
-    EXPECT_EQ(m.at<cv::Vec3b>(10, 31), cv::Vec3b(0, 0, 255));    // on the ring, stored BGR
+    EXPECT_EQ(m.at<cv::Vec3b>(21, 25), cv::Vec3b(0, 0, 0));        // within the 3-pixel line
+    EXPECT_EQ(m.at<cv::Vec3b>(10, 31), cv::Vec3b(0, 0, 255));      // on the ring, stored BGR
     EXPECT_EQ(m.at<cv::Vec3b>(10, 25), cv::Vec3b(255, 255, 255));  // a ring, not a disc
 }
 
@@ -49,7 +49,8 @@ TEST_F(DebugImageWriterTest, FailuresAreSilent) {
     ::testing::internal::CaptureStderr();
     EXPECT_NO_THROW(DebugImageWriter(file).write("Images/0000.png", image));
     // Too large to be worth making: refused, not allocated.
-    EXPECT_NO_THROW(DebugImageWriter(root_).write("Images/huge.png", DebugImage{1 << 20, 1 << 20, {}}));
+    EXPECT_NO_THROW(
+        DebugImageWriter(root_).write("Images/huge.png", DebugImage{1 << 20, 1 << 20, {}}));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     EXPECT_FALSE(fs::exists(root_ / "Images" / "huge.png"));
 }

@@ -41,7 +41,8 @@ TEST(NetworkGraph, CrossingsBecomeVertices) {
     EXPECT_EQ(g.vertices()[g.findVertex({1, 1})].cut, 1);
     EXPECT_EQ(g.vertices()[g.findVertex({1, 3})].cut, 1);
     EXPECT_EQ(g.edges().size(), 9u);
-    EXPECT_EQ(g.edge(g.findEdge(g.findVertex({0, 0}), g.findVertex({1, 1}))).kind, EdgeKind::WallEdge);
+    EXPECT_EQ(g.edge(g.findEdge(g.findVertex({0, 0}), g.findVertex({1, 1}))).kind,
+              EdgeKind::WallEdge);
 }
 
 TEST(NetworkGraph, WallEndingOnAnotherSplitsItInEitherOrder) {
@@ -60,7 +61,8 @@ TEST(NetworkGraph, WallEndingOnAnotherSplitsItInEitherOrder) {
     star.addSegment(seg(0, 0, 4, 4), EdgeKind::WallEdge);
     EXPECT_EQ(star.edges().size(), 6u);
     const int centre = star.findVertex({2, 2});
-    for (const NetworkEdge& e : star.edges()) EXPECT_TRUE(e.vertexA == centre || e.vertexB == centre);
+    for (const NetworkEdge& e : star.edges())
+        EXPECT_TRUE(e.vertexA == centre || e.vertexB == centre);
 }
 
 TEST(NetworkGraph, Tolerances) {

@@ -22,10 +22,13 @@ struct RecordingSink : DebugImageSink {
 // "C" a green ring, "c" a red one; a line is its colour and thickness: "K3" black 3, "B1" blue 1.
 std::string style(const DebugImage::Shape& s) {
     if (const auto* c = std::get_if<DebugImage::Circle>(&s))
-        return c->radius == 6 && c->thickness == 2 ? (c->colour == DebugImage::kRed ? "c" : "C") : "?";
+        return c->radius == 6 && c->thickness == 2 ? (c->colour == DebugImage::kRed ? "c" : "C")
+                                                   : "?";
     const auto& l = std::get<DebugImage::Line>(s);
-    const char colour = l.colour == DebugImage::kBlack ? 'K' : l.colour == DebugImage::kBlue ? 'B'
-                      : l.colour == DebugImage::kRed   ? 'R' : '?';
+    const char colour = l.colour == DebugImage::kBlack  ? 'K'
+                        : l.colour == DebugImage::kBlue ? 'B'
+                        : l.colour == DebugImage::kRed  ? 'R'
+                                                        : '?';
     return colour + std::to_string(l.thickness);
 }
 
@@ -43,16 +46,20 @@ std::string summary(const DebugImage& image, bool sorted = false) {
     std::vector<std::string> styles;
     for (const auto& s : image.shapes) styles.push_back(style(s));
     // Lines come in edge order, where splitting interleaves kinds; rings always come last.
-    if (sorted) std::stable_sort(styles.begin(), styles.end(), [](const auto& x, const auto& y) {
-        return (x.size() > 1) > (y.size() > 1) || ((x.size() > 1) == (y.size() > 1) && x < y);
-    });
+    if (sorted)
+        std::stable_sort(styles.begin(), styles.end(), [](const auto& x, const auto& y) {
+            return (x.size() > 1) > (y.size() > 1) || ((x.size() > 1) == (y.size() > 1) && x < y);
+        });
     return runs(styles);
 }
 
 TEST(NetworkImages, StepPicturesAndPolygonPicture) {
     Walls walls;
-    for (auto [a, b] : {std::pair{Vec2{0, 0}, Vec2{10, 0}}, {Vec2{10, 0}, Vec2{10, 6}},
-                        {Vec2{10, 6}, Vec2{0, 6}}, {Vec2{0, 6}, Vec2{0, 0}}, {Vec2{3, 3}, Vec2{7, 3}}})
+    for (auto [a, b] : {std::pair{Vec2{0, 0}, Vec2{10, 0}},
+                        {Vec2{10, 0}, Vec2{10, 6}},
+                        {Vec2{10, 6}, Vec2{0, 6}},
+                        {Vec2{0, 6}, Vec2{0, 0}},
+                        {Vec2{3, 3}, Vec2{7, 3}}})
         walls.add(Segment::fromPoints(a, b));
     RecordingSink sink;
     std::ostringstream err, out;

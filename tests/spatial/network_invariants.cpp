@@ -12,7 +12,9 @@ namespace {
 
 constexpr double kEps = 1e-9;
 
-Vec2 corner(const Polygon& p, std::size_t k) { return p.corners()[k % p.corners().size()]; }
+Vec2 corner(const Polygon& p, std::size_t k) {
+    return p.corners()[k % p.corners().size()];
+}
 
 // Every turn goes the same way (straight corners allowed).
 bool geometricallyConvex(const Polygon& p) {
@@ -38,8 +40,10 @@ bool interiorsOverlap(const Polygon& a, const Polygon& b) {
             const Vec2 axis = Vec2{-side.y, side.x}.normalised();
             double aMin = std::numeric_limits<double>::max(), aMax = -aMin;
             double bMin = aMin, bMax = -aMin;
-            for (const Vec2& c : a.corners()) aMin = std::min(aMin, axis.dot(c)), aMax = std::max(aMax, axis.dot(c));
-            for (const Vec2& c : b.corners()) bMin = std::min(bMin, axis.dot(c)), bMax = std::max(bMax, axis.dot(c));
+            for (const Vec2& c : a.corners())
+                aMin = std::min(aMin, axis.dot(c)), aMax = std::max(aMax, axis.dot(c));
+            for (const Vec2& c : b.corners())
+                bMin = std::min(bMin, axis.dot(c)), bMax = std::max(bMax, axis.dot(c));
             if (aMax <= bMin + 1e-7 || bMax <= aMin + 1e-7) return false;
         }
     }
@@ -54,7 +58,9 @@ bool isSide(const Polygon& p, const Segment& s) {
     return false;
 }
 
-double distance(const Segment& s, Vec2 p) { return s.closestFrom(p, 0.0).length(); }
+double distance(const Segment& s, Vec2 p) {
+    return s.closestFrom(p, 0.0).length();
+}
 
 // Clips the wall to the convex polygon and tells whether what remains runs through the inside.
 bool wallThroughInterior(const Polygon& p, const Segment& wall) {
@@ -91,25 +97,28 @@ bool wallThroughInterior(const Polygon& p, const Segment& wall) {
     double area = 0.0;
     for (const Subarea& s : subareas) {
         if (!byId.emplace(s.id(), &s).second) problems << "id " << s.id() << " twice\n";
-        if (!s.convex() || !geometricallyConvex(s)) problems << "subarea " << s.id() << " not convex\n";
+        if (!s.convex() || !geometricallyConvex(s))
+            problems << "subarea " << s.id() << " not convex\n";
         area += s.area();
         for (const Segment& w : walls.all())
             if (wallThroughInterior(s, w))
-                problems << "a wall from (" << w.origin.x << ", " << w.origin.y << ") runs through subarea "
-                         << s.id() << "\n";
+                problems << "a wall from (" << w.origin.x << ", " << w.origin.y
+                         << ") runs through subarea " << s.id() << "\n";
     }
     if (std::abs(area - reachableArea) > 1e-6 * std::max(1.0, reachableArea))
         problems << "areas sum to " << area << ", expected " << reachableArea << "\n";
     for (std::size_t i = 0; i < subareas.size(); ++i)
         for (std::size_t j = i + 1; j < subareas.size(); ++j)
             if (interiorsOverlap(subareas[i], subareas[j]))
-                problems << "subareas " << subareas[i].id() << " and " << subareas[j].id() << " overlap\n";
+                problems << "subareas " << subareas[i].id() << " and " << subareas[j].id()
+                         << " overlap\n";
 
     for (const Subarea& s : subareas) {
         for (const SubareaLink& link : s.links()) {
             const auto other = byId.find(link.neighbourId);
             if (other == byId.end()) {
-                problems << "subarea " << s.id() << " links to missing " << link.neighbourId << "\n";
+                problems << "subarea " << s.id() << " links to missing " << link.neighbourId
+                         << "\n";
                 continue;
             }
             const Subarea& t = *other->second;
@@ -122,7 +131,8 @@ bool wallThroughInterior(const Polygon& p, const Segment& wall) {
                 problems << "link " << s.id() << "->" << t.id() << " has no way back\n";
             for (const Segment& w : walls.all())
                 if (w.crosses(link.border) || distance(w, link.border.midpoint()) < 1e-9)
-                    problems << "border " << s.id() << "-" << t.id() << " crosses or follows a wall\n";
+                    problems << "border " << s.id() << "-" << t.id()
+                             << " crosses or follows a wall\n";
         }
     }
     const std::string text = problems.str();

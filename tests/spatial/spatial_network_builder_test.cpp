@@ -84,7 +84,8 @@ TEST(SpatialNetwork, LShapedCorridorIsCutAtTheInnerCorner) {
     EXPECT_EQ(bend->borderWith(leg->id()).length(), 2.0);
     EXPECT_FALSE(arm->isNeighbour(leg->id()));
     // The triangles outside the L were generated, then dropped.
-    EXPECT_NE(err.str().find("\nNumber of generated Subareas = 4\n"), std::string::npos) << err.str();
+    EXPECT_NE(err.str().find("\nNumber of generated Subareas = 4\n"), std::string::npos)
+        << err.str();
 }
 
 TEST(SpatialNetwork, FreeStandingWallIsPassedAroundItsEnds) {

@@ -25,7 +25,7 @@ const std::string kSource = VOSTREL_SOURCE_DIR;
 
 RTC::Manager& manager() {
     static RTC::Manager* m = [] {
-        const char* argv[] = {"test_vostrel", "-o", "corba.endpoints:127.0.0.1:", "-o",
+        const char* argv[] = {"test_vostrel",     "-o",   "corba.endpoints:127.0.0.1:", "-o",
                               "naming.enable:NO", nullptr};
         RTC::Manager* made = RTC::Manager::init(5, const_cast<char**>(argv));
         made->activateManager();
@@ -61,32 +61,32 @@ Standalone<Port> standalone(Port* port, const std::string& owner) {
 // found through its own naming service. Activation may take its time: sanitizer builds on a
 // loaded machine need far more than the framework's default half second.
 class Component {
-public:
-  explicit Component(int rate = 20, const std::string& extraConf = "",
-                     std::vector<std::string> extraArgs = {},
-                     const std::string& field = kSource + "/examples/office.txt")
-      : dir_(rtctest::makeTempDir()) {
-      manager();
-      std::ofstream(dir_ + "/vostrel.conf")
-          << "conf.default.FieldDataFile: " << field << "\n"
-          << "conf.default.robot_init_x: 4.0\nconf.default.robot_init_y: 2.0\n"
-          << "conf.default.robot_init_heading: 0.0\nconf.default.simulate_skip: 1\n"
-          << extraConf;
-      std::ofstream(dir_ + "/rtc.conf")
-          << "corba.nameservers: " << ns_.address() << "\n"
-          << "corba.endpoints: 127.0.0.1:\n"
-          << "exec_cxt.periodic.rate: " << rate << "\n"
-          << "exec_cxt.activation_timeout: 60\n"
-          << "manager.components.preactivation: Vostrel0\n"
-          << "Simulato.Vostrel.config_file: " << dir_ << "/vostrel.conf\n"
-          << "vostrel.display.window: NO\n";
-      extraArgs.insert(extraArgs.begin(), {"-f", dir_ + "/rtc.conf"});
-      process_ = rtctest::Process(VOSTREL_EXE, extraArgs, dir_ + "/console.txt");
-      comp_ = rtctest::resolveComponent(ns_, "Vostrel0");
-      EXPECT_TRUE(
-          rtctest::waitFor([&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 60s))
-          << console();
-  }
+  public:
+    explicit Component(int rate = 20, const std::string& extraConf = "",
+                       std::vector<std::string> extraArgs = {},
+                       const std::string& field = kSource + "/examples/office.txt")
+        : dir_(rtctest::makeTempDir()) {
+        manager();
+        std::ofstream(dir_ + "/vostrel.conf")
+            << "conf.default.FieldDataFile: " << field << "\n"
+            << "conf.default.robot_init_x: 4.0\nconf.default.robot_init_y: 2.0\n"
+            << "conf.default.robot_init_heading: 0.0\nconf.default.simulate_skip: 1\n"
+            << extraConf;
+        std::ofstream(dir_ + "/rtc.conf")
+            << "corba.nameservers: " << ns_.address() << "\n"
+            << "corba.endpoints: 127.0.0.1:\n"
+            << "exec_cxt.periodic.rate: " << rate << "\n"
+            << "exec_cxt.activation_timeout: 60\n"
+            << "manager.components.preactivation: Vostrel0\n"
+            << "Simulato.Vostrel.config_file: " << dir_ << "/vostrel.conf\n"
+            << "vostrel.display.window: NO\n";
+        extraArgs.insert(extraArgs.begin(), {"-f", dir_ + "/rtc.conf"});
+        process_ = rtctest::Process(VOSTREL_EXE, extraArgs, dir_ + "/console.txt");
+        comp_ = rtctest::resolveComponent(ns_, "Vostrel0");
+        EXPECT_TRUE(rtctest::waitFor(
+            [&] { return console().find("[ STEP 1 ]") != std::string::npos; }, 60s))
+            << console();
+    }
     ~Component() {
         process_.stop();
         servicePorts_.clear();
@@ -140,7 +140,7 @@ public:
         ASSERT_TRUE(conf->activate_configuration_set(set->id.in()));
     }
 
-private:
+  private:
     std::string dir_;
     rtctest::NameServer ns_;
     rtctest::Process process_;
@@ -152,12 +152,10 @@ private:
 // The three services of a component, each through a port of ours connected to its port.
 struct Services {
     explicit Services(Component& c)
-        : absolute(c.service<MRFC::AbsoluteMapService>("AbsoluteMapService",
-                                                       "MRFC::AbsoluteMapService",
-                                                       "AbsoluteMapService")),
-          relative(c.service<MRFC::RelativeMapService>("RelativeMapService",
-                                                       "MRFC::RelativeMapService",
-                                                       "RelativeMapService")),
+        : absolute(c.service<MRFC::AbsoluteMapService>(
+              "AbsoluteMapService", "MRFC::AbsoluteMapService", "AbsoluteMapService")),
+          relative(c.service<MRFC::RelativeMapService>(
+              "RelativeMapService", "MRFC::RelativeMapService", "RelativeMapService")),
           areas(c.service<ZYK::AreaInfoService>("AreaInfoService", "ZYK::AreaInfoService",
                                                 "AreaInfoService")) {}
     MRFC::AbsoluteMapService_var absolute;
@@ -272,7 +270,8 @@ TEST(VostrelComponent, ServicesAnswerMapsAndAreas) {
     for (int k = 0; k < 5; ++k) EXPECT_EQ(window->cells[k], 255) << k;
     EXPECT_EQ(window->cells[5], 100);  // column 0 of row 0: the outer wall
     EXPECT_DOUBLE_EQ(window->mapconfig.origin.position.x, -0.5);
-    MRFC::TimedFloatAbsoluteOGMapData_var floats = absolute->getFloatAbsoluteOGMap(-0.5, 0.0, 10, 1);
+    MRFC::TimedFloatAbsoluteOGMapData_var floats =
+        absolute->getFloatAbsoluteOGMap(-0.5, 0.0, 10, 1);
     EXPECT_FLOAT_EQ(floats->cells[0], -1.0f);
     EXPECT_FLOAT_EQ(floats->cells[5], 1.0f);
     MRFC::TimedAbsoluteOGMapData_var none = absolute->getAbsoluteOGMap(1.0, 1.0, 0, 5);
@@ -367,24 +366,28 @@ TEST(VostrelComponent, HostileCommandSamplesAreRefusedAndTheRobotCarriesOn) {
     forged[8] = 0, forged[9] = 0, forged[10] = 0, forged[11] = 0x40;  // id: 2^30 elements
     std::vector<unsigned char> longer(valid.data(), valid.data() + valid.size());
     longer.push_back(0);
-    for (const auto& bad : {forged, longer, std::vector<unsigned char>(valid.data(), valid.data() + 43)})
+    for (const auto& bad :
+         {forged, longer, std::vector<unsigned char>(valid.data(), valid.data() + 43)})
         EXPECT_EQ(put(rtc::CdrPayload(bad.data(), bad.size(), true)), OpenRTM::PORT_ERROR);
     EXPECT_EQ(put(command(1e308, -1e308)), OpenRTM::PORT_OK);
-    EXPECT_TRUE(rtctest::waitFor([&] { return c.console().find("Refused 1 velocity command") != std::string::npos; }, 5s))
+    EXPECT_TRUE(rtctest::waitFor(
+        [&] { return c.console().find("Refused 1 velocity command") != std::string::npos; }, 5s))
         << c.console();
     EXPECT_EQ(put(command(0.3, 0.0)), OpenRTM::PORT_OK);
 
     IIS::TimedPose2D state{};
     auto stateIn = standalone(new RTC::InPort<IIS::TimedPose2D>("state", state), "Probe1");
     c.connect("robot_state", stateIn->getPortRef());
-    ASSERT_TRUE(rtctest::waitFor([&] {
-        return nextSample(*stateIn, state, 1s) && state.data.position.x > 4.05;
-    }, 10s)) << state.data.position.x;
+    ASSERT_TRUE(rtctest::waitFor(
+        [&] { return nextSample(*stateIn, state, 1s) && state.data.position.x > 4.05; }, 10s))
+        << state.data.position.x;
     EXPECT_TRUE(std::isfinite(state.data.position.y) && std::isfinite(state.data.heading));
     const std::string console = c.console();
-    EXPECT_NE(console.find("robotControlInfo: dropped 1 sample from"), std::string::npos) << console;
+    EXPECT_NE(console.find("robotControlInfo: dropped 1 sample from"), std::string::npos)
+        << console;
     EXPECT_NE(console.find("that did not decode as IDL:IIS/TimedVelocity2D:1.0 (1 in all)"),
-              std::string::npos) << console;
+              std::string::npos)
+        << console;
     RTC::ExecutionContextService_var ec = rtctest::ownedContext(c.comp());
     EXPECT_EQ(ec->get_component_state(c.comp()), RTC::ACTIVE_STATE);
 }
@@ -454,7 +457,8 @@ TEST(VostrelComponent, ConfigurationChangesAndReactivation) {
     ASSERT_TRUE(rtctest::waitFor(
         [&] {
             const std::string text = c.console();
-            const auto second = text.find("- Start Initialization", text.find("The end of Simulation."));
+            const auto second =
+                text.find("- Start Initialization", text.find("The end of Simulation."));
             return second != std::string::npos &&
                    text.find("[ STEP 1 ]", second) != std::string::npos;
         },
