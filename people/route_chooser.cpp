@@ -33,8 +33,9 @@ void RouteChooser::chooseDestination(Person& p, RunState& state) {
         const int n = group.count(id);
         for (int j = 0; j < n; ++j) {
             const int k = group.indexOf(id, j);
-            const Route& route = planner_.find(subareas, state.populations, position,
-                                               itemAt(group, k).position(), world_.areaIndex());
+            const Route& route =
+                planner_.find(subareas, state.populations, position, itemAt(group, k).position(),
+                              world_.areaIndex(), world_.areaGraph());
             const double cost = kChoiceNoise.draw(rng) * route.cost;
             if (j == 0 || best > cost) take(route, cost, k);
         }
@@ -57,7 +58,7 @@ void RouteChooser::chooseDestination(Person& p, RunState& state) {
                 if (state.seats[static_cast<std::size_t>(k)].occupied) continue;
                 const Vec2 target = itemAt(seats, k).position();
                 const Route& route = planner_.find(subareas, state.populations, position, target,
-                                                   world_.areaIndex());
+                                                   world_.areaIndex(), world_.areaGraph());
                 const int around = world_.areaAt(target);
                 if (around < 0) throw Error(kOutOfSubareas);
                 const double density = world_.subarea(around).density(
@@ -73,9 +74,9 @@ void RouteChooser::chooseDestination(Person& p, RunState& state) {
             const int n = queues.count(id);
             for (int j = 0; j < n; ++j) {
                 const int k = queues.indexOf(id, j);
-                const Route& route =
-                    planner_.find(subareas, state.populations, position,
-                                  queueTail(environment, state, k), world_.areaIndex());
+                const Route& route = planner_.find(subareas, state.populations, position,
+                                                   queueTail(environment, state, k),
+                                                   world_.areaIndex(), world_.areaGraph());
                 const double waiting =
                     static_cast<double>(state.queues[static_cast<std::size_t>(k)].size());
                 const double cost =
@@ -100,7 +101,7 @@ void RouteChooser::repairRoute(Person& p, const RunState& state) {
     // Pushed off its way (into a subarea that does not border the next one, or off the network):
     // without a border to aim at the person would head for the frame origin, so plan afresh.
     const Route& route = planner_.find(subareas, state.populations, position, finalTarget(p, state),
-                                       world_.areaIndex());
+                                       world_.areaIndex(), world_.areaGraph());
     p.route.assign(route.subareas.begin(), route.subareas.end());
     if (isInRouteArea(p)) dropRouteFront(p);
 }

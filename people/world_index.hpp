@@ -1,6 +1,7 @@
 #pragma once
 
 #include "environment/area_index.hpp"
+#include "environment/subarea_graph.hpp"
 #include "environment/wall_grid.hpp"
 #include "environment/world.hpp"
 
@@ -13,7 +14,10 @@ class WorldIndex {
   public:
     // The world must outlive the index.
     explicit WorldIndex(const World& world)
-        : world_(world), walls_(world.environment.walls.all()), areas_(world.subareas) {}
+        : world_(world),
+          walls_(world.environment.walls.all()),
+          areas_(world.subareas),
+          graph_(world.subareas) {}
 
     const World& world() const { return world_; }
     const Environment& environment() const { return world_.environment; }
@@ -30,6 +34,8 @@ class WorldIndex {
     }
     // The subarea index unless plain loops are asked for.
     const AreaIndex* areaIndex() const { return plain_ ? nullptr : &areas_; }
+    // The subareas' links as list positions unless plain loops are asked for.
+    const SubareaGraph* areaGraph() const { return plain_ ? nullptr : &graph_; }
     bool isClear(const Segment& s) const {
         return plain_ ? world_.environment.walls.isClear(s) : walls_.isClear(s);
     }
@@ -39,6 +45,7 @@ class WorldIndex {
     const World& world_;
     WallGrid walls_;
     AreaIndex areas_;
+    SubareaGraph graph_;
     bool plain_ = false;
 };
 

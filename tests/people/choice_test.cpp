@@ -1,5 +1,7 @@
 // Route search over subareas and the choice among candidate destinations.
+#include <bit>
 #include <cmath>
+#include <random>
 
 #include "tests/people/people_fixture.hpp"
 
@@ -51,6 +53,63 @@ TEST(RouteOrder, EqualKeysKeepTheirInsertionOrder) {
     EXPECT_EQ(planner.find(block, {}, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
     std::swap(block[1], block[2]);
     EXPECT_EQ(planner.find(block, {}, {2, 2}, {6, 6}).subareas, (Path{0, 1, 3}));
+}
+
+// The search over the links graph and a heap against the scans and the sorted list, over random
+// grids of square subareas (many equal keys), with one-way links, links repeated along split
+// borders, shared ids and crowds that close subareas.
+TEST(RouteOrder, TheGraphSearchMatchesTheScanningSearch) {
+    std::mt19937_64 g(7);
+    const auto u = [&](double lo, double hi) { return lo + (hi - lo) * ((g() >> 11) * 0x1p-53); };
+    int routes = 0;
+    for (int c = 0; c < 300; ++c) {
+        const int w = 2 + int(g() % 14), h = 1 + int(g() % 8);
+        SubareaList list;
+        for (int i = 0; i < w * h; ++i) {
+            const double x = 4.0 * (i % w), y = 4.0 * (i / w);
+            // Now and then an id that another subarea has too.
+            const int id = g() % 40 == 0 ? int(g() % 5) : 100 + i;
+            list.push_back(rect(id, x, y, x + 4, y + 4));
+        }
+        const auto join = [&](int a, int b, Vec2 p, Vec2 q) {
+            const auto one = [&](int from, int to) {
+                list[std::size_t(from)].addLink(list[std::size_t(to)].id(),
+                                                Segment::fromPoints(p, q));
+                if (g() % 10 == 0)
+                    list[std::size_t(from)].addLink(list[std::size_t(to)].id(),
+                                                    Segment::fromPoints(p, (p + q) * 0.5));
+            };
+            const auto kind = g() % 12;
+            if (kind == 0) return;  // a wall between them
+            if (kind != 1) one(a, b);
+            if (kind != 2) one(b, a);
+        };
+        for (int i = 0; i < w * h; ++i) {
+            const double x = 4.0 * (i % w), y = 4.0 * (i / w);
+            if (i % w + 1 < w) join(i, i + 1, {x + 4, y}, {x + 4, y + 4});
+            if (i / w + 1 < h) join(i, i + w, {x, y + 4}, {x + 4, y + 4});
+        }
+        std::shuffle(list.begin(), list.end(), g);
+        std::vector<int> populations(list.size());
+        for (int& n : populations) n = g() % 6 == 0 ? int(g() % 80) : 0;
+        if (g() % 4 == 0) populations.clear();
+        const SubareaGraph graph(list);
+        RoutePlanner scanning, searching;
+        for (int k = 0; k < 20; ++k) {
+            // Border midpoints and centres half the time: equal costs both ways round.
+            const auto at = [&](double extent) {
+                return g() % 2 ? std::round(u(0, extent) / 2) * 2 : u(0, extent);
+            };
+            const Vec2 p{at(4.0 * w), at(4.0 * h)}, q{at(4.0 * w), at(4.0 * h)};
+            const Route& a = scanning.find(list, populations, p, q);
+            const Route& b = searching.find(list, populations, p, q, nullptr, &graph);
+            ASSERT_EQ(a.subareas, b.subareas) << c << " " << k;
+            ASSERT_EQ(std::bit_cast<std::uint64_t>(a.cost), std::bit_cast<std::uint64_t>(b.cost))
+                << c << " " << k;
+            routes += a.subareas.size() > 2 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(routes, 2000);
 }
 
 TEST_F(Choice, FreshRouteSkipsTheStartAndAStaleOneIsReplanned) {
