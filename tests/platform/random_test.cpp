@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
 
 #include "platform/c_random.hpp"
 #include "platform/gaussian_random.hpp"
@@ -44,6 +46,22 @@ TEST(GaussianRandom, FirstValueZeroGivesAFiniteDraw) {
     const double d = GaussianRandom({10.0, 1.0}).draw(rng);
     EXPECT_TRUE(std::isfinite(d));
     EXPECT_DOUBLE_EQ(d, 14.709508581718946);
+}
+
+// Draws come from factors worked out once; they must be the Box-Muller formula to the bit.
+TEST(GaussianRandom, DrawsAreTheFormulaBitForBit) {
+    CRandom rng(11), copy(11);
+    const double spreads[][2] = {{0.0, 1.0}, {5.0, 0.3}, {-2.5, 1e-3}, {1.0, 0.0}, {0.0, 40.0}};
+    for (int i = 0; i < 1'000'000; ++i) {
+        const auto [mean, sigma] = spreads[i % 5];
+        const double drawn = GaussianRandom{mean, sigma}.draw(rng);
+        const int r1 = copy.rand();
+        const double u1 = r1 == 0 ? 0.5 / CRandom::kMax : static_cast<double>(r1) / CRandom::kMax;
+        const double u2 = static_cast<double>(copy.rand()) / CRandom::kMax;
+        const double formula =
+            mean + sigma * std::sqrt(-2.0 * std::log(u1)) * std::cos(6.283185307179586 * u2);
+        ASSERT_EQ(std::bit_cast<std::uint64_t>(drawn), std::bit_cast<std::uint64_t>(formula)) << i;
+    }
 }
 
 TEST(GaussianRandom, NeverInfiniteOrNaNOverALongSequence) {
