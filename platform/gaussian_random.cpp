@@ -39,8 +39,8 @@ double GaussianRandom::draw(CRandom& rng) const {
     const Factors& f = factors();
     const int r1 = rng.rand();
     const int r2 = rng.rand();
-    return mean + sigma * f.radius[static_cast<std::size_t>(r1)] *
-                      f.turn[static_cast<std::size_t>(r2)];
+    return mean +
+           sigma * f.radius[static_cast<std::size_t>(r1)] * f.turn[static_cast<std::size_t>(r2)];
 }
 
 }  // namespace vostrel
