@@ -282,7 +282,8 @@ Vec2 WalkingModel::sightForce(Vec2 heading, Vec2 position, Vec2 other, double st
     const double d = w.length();
     // At the same spot there is no direction to push in.
     if (!(d <= kAgentRange) || d == 0.0) return {};
-    const Vec2 u = w.normalised();
+    // w.normalised(), without working out the same length again.
+    const Vec2 u{w.x / d, w.y / d};
     const double c = heading.dot(u);
     if (!(c >= kAgentCone)) return {};
     if (!world_.isClear(Segment::fromPoints(position, other))) return {};
