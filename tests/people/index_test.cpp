@@ -1,4 +1,5 @@
 // The neighbour and wall indexes of a step against the plain loops, bit for bit.
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cmath>
@@ -218,6 +219,31 @@ TEST_F(WallForceTest, MatchesThePlainLoopEverywhere) {
     EXPECT_GT(pushed, 3000);
     const Vec2 nan{std::numeric_limits<double>::quiet_NaN(), 1.0};
     EXPECT_EQ(std::isnan(fast.wallForce(nan).x), std::isnan(plain.wallForce(nan).x));
+}
+
+// Positions too far apart for cells, infinite ones and a query from nowhere.
+TEST(NeighbourGrid, OddPositionsAndQueries) {
+    const double inf = std::numeric_limits<double>::infinity();
+    NeighbourGrid grid;
+    for (const Vec2 far : {Vec2{1e308, 0.0}, Vec2{3.0, 4.0}}) {
+        grid.clear();
+        for (const Vec2 p : {Vec2{1.0, 1.0}, Vec2{inf, 0.0}, Vec2{-1e308, 0.0}, far,
+                             Vec2{std::nan(""), 2.0}, Vec2{2.0, 1.5}})
+            grid.add(p);
+        grid.build();
+        const auto near = grid.near({1.5, 1.0}, 1.0);
+        ASSERT_GE(near.size(), 2u);
+        EXPECT_EQ(near[0], 0u);
+        EXPECT_NE(std::find(near.begin(), near.end(), 5u), near.end());
+        for (const std::uint32_t i : {1u, 4u})
+            EXPECT_EQ(std::find(near.begin(), near.end(), i), near.end()) << i;
+        const auto all = grid.near({std::nan(""), 0.0}, 1.0);
+        EXPECT_EQ(std::vector<std::uint32_t>(all.begin(), all.end()),
+                  (std::vector<std::uint32_t>{0, 2, 3, 5}));
+    }
+    grid.clear();
+    grid.build();
+    EXPECT_TRUE(grid.near({0.0, 0.0}, 5.0).empty());
 }
 
 TEST(NeighbourGrid, OffersEveryPositionWithinReachInOrder) {
