@@ -40,12 +40,13 @@ std::string readFile(const std::string& path) {
 }
 
 // Our side of a port connection: a standalone port attached to no component.
-// Detached before deletion, so that the ORB never holds a deleted servant.
+// Detached, then released rather than deleted: a call from the component still running on it
+// (a late disconnect) keeps it alive until that call is done, and the POA then deletes it.
 struct Detach {
     template <class Port>
     void operator()(Port* port) const {
         port->detach();
-        delete port;
+        port->_remove_ref();
     }
 };
 template <class Port>
