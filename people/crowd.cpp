@@ -40,18 +40,25 @@ void Crowd::step(double dt) {
         advancePositions(dt);
         admitNewcomers(dt);
         freezeSnapshot(dt);
-        countPopulation();
-        refreshSeats(world_.environment, state_);
         std::vector<Person>& persons = state_.persons;
         const bool indexed = !index_.plainLoops() && neighbours_.size() == predicted_.size();
-        // What the others do to each person is fixed by now; only the decisions go in turn.
-        if (indexed) terms_.run(walking_, persons, {predicted_, state_.robots, &neighbours_});
-        for (std::size_t i = 0; i < persons.size(); ++i)
-            updatePerson(persons[i], dt, indexed ? &terms_.of(i) : nullptr);
+        // What the others do to each person is fixed by now: other threads start on it while
+        // this one counts; only the decisions go in turn.
+        if (indexed) terms_.start(walking_, persons, {predicted_, state_.robots, &neighbours_});
+        countPopulation();
+        refreshSeats(world_.environment, state_);
+        if (indexed)
+            terms_.decideInTurn([&](std::size_t i, const PersonTerms& terms) {
+                updatePerson(persons[i], dt, &terms);
+            });
+        else
+            for (Person& p : persons) updatePerson(p, dt, nullptr);
     } catch (const Error& e) {
+        terms_.stop();
         err_ << e.what() << std::endl;
         throw;
     } catch (...) {
+        terms_.stop();
         err_ << kUnknownError << std::endl;
         throw;
     }
