@@ -20,8 +20,8 @@ void PersonTermsPass::start(const WalkingModel& walking, const std::vector<Perso
     snapshot_ = snapshot;
     const std::size_t n = persons.size();
     if (terms_.size() < n) terms_.resize(n);
-    const auto threads = tbb::global_control::active_value(
-        tbb::global_control::max_allowed_parallelism);
+    const auto threads =
+        tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism);
     // A small crowd, or a single thread, is quicker without handing out work at all.
     chunks_ = n <= 2 * kGrain || threads < 2 ? 0 : (n + kGrain - 1) / kGrain;
     if (chunks_ == 0) return;

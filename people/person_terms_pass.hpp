@@ -47,7 +47,7 @@ class PersonTermsPass {
     const WalkingModel* walking_ = nullptr;
     const std::vector<Person>* persons_ = nullptr;
     Snapshot snapshot_;
-    std::size_t chunks_ = 0;  // 0: everything is worked out on the deciding thread
+    std::size_t chunks_ = 0;          // 0: everything is worked out on the deciding thread
     std::vector<PersonTerms> terms_;  // kept between steps so that their buffers stay
     tbb::enumerable_thread_specific<NeighbourGrid::Scratch> scratch_;
     tbb::task_group helpers_;

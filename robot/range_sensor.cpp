@@ -128,17 +128,16 @@ void RangeSensor::aim(double alpha, double step) {
     }
 }
 
-bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<const Segment> walls,
-                               std::span<const Vec2> persons, double personRadius) {
-    const std::size_t n = readings_.size();
+bool RangeSensor::canSort(Vec2 o, double step) const {
     // A handful of rays, or a fan wrapping more than once and a half, gains nothing.
-    if (n < 16 || !(step > 0.0) || !finite(o) ||
-        static_cast<double>(n) * step > 3.0 * std::numbers::pi)
-        return false;
-    const auto all = [&](RayBuckets& b, std::uint32_t item) {
-        b.add(item, 0, static_cast<std::int64_t>(n) - 1);
-    };
+    const std::size_t n = readings_.size();
+    return !plainLoops_ && n >= 16 && step > 0.0 && finite(o) &&
+           static_cast<double>(n) * step <= 3.0 * std::numbers::pi;
+}
 
+void RangeSensor::sortWallsIntoRays(Vec2 o, double alpha, double step,
+                                    std::span<const Segment> walls) {
+    const std::size_t n = readings_.size();
     wallRays_.reset(n);
     // Unknown unless the wall is well clear of the sensor's spot.
     wallReach_.assign(walls.size(), -std::numeric_limits<double>::infinity());
@@ -148,13 +147,13 @@ bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<cons
         const Vec2 a = w.origin - o;
         const Vec2 b = w.end() - o;
         if (!finite(a) || !finite(b) || !finite(w.direction)) {
-            all(wallRays_, item);
+            wallRays_.add(item, 0, static_cast<std::int64_t>(n) - 1);
             continue;
         }
         const double length = w.direction.length();
         if (length == 0.0) continue;  // both ends on one side of every ray: never crossed
         if (std::fabs(w.direction.cross(a)) / length < kNearLine) {
-            all(wallRays_, item);
+            wallRays_.add(item, 0, static_cast<std::int64_t>(n) - 1);
             continue;
         }
         const double along = std::clamp(-a.dot(w.direction) / (length * length), 0.0, 1.0);
@@ -167,14 +166,18 @@ bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<cons
         const double fromA = std::atan2(a.y, a.x);
         const double delta = std::remainder(std::atan2(b.y, b.x) - fromA, kTwoPi);
         if (std::fabs(delta) > std::numbers::pi - 1e-6) {
-            all(wallRays_, item);
+            wallRays_.add(item, 0, static_cast<std::int64_t>(n) - 1);
             continue;
         }
         addArc(wallRays_, item, delta >= 0.0 ? fromA : fromA + delta, std::fabs(delta), alpha,
                step);
     }
     wallRays_.finish();
+}
 
+void RangeSensor::sortPersonsIntoRays(Vec2 o, double alpha, double step,
+                                      std::span<const Vec2> persons, double personRadius) {
+    const std::size_t n = readings_.size();
     personRays_.reset(n);
     if (personRadius > 0.0) {
         for (std::size_t j = 0; j < persons.size(); ++j) {
@@ -182,7 +185,7 @@ bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<cons
             const Vec2 v = persons[j] - o;
             const double d = v.length();
             if (!finite(v) || !(d > personRadius + kSlack)) {
-                all(personRays_, item);
+                personRays_.add(item, 0, static_cast<std::int64_t>(n) - 1);
                 continue;
             }
             if (d > maxDistance_ + personRadius + kSlack) continue;
@@ -192,35 +195,47 @@ bool RangeSensor::sortIntoRays(Vec2 o, double alpha, double step, std::span<cons
         }
     }
     personRays_.finish();
-    return true;
 }
 
-void RangeSensor::scan(const Pose2D& robotPose, std::span<const Segment> walls,
-                       std::span<const Vec2> persons, double personRadius, CRandom& rng) {
+RangeSensor::Fan RangeSensor::fanAt(const Pose2D& robotPose) const {
     const double c = std::cos(robotPose.heading);
     const double s = std::sin(robotPose.heading);
-    const Vec2 o{robotPose.x + c * sensorX_ - s * sensorY_,
-                 robotPose.y + s * sensorX_ + c * sensorY_};
-    const double alpha = robotPose.heading + sensorHeading_ + (start_ - 90.0) * kRadiansPerDegree;
-    const double step = angularStep() * kRadiansPerDegree;
-    const GaussianRandom noise{0.0, noiseSigma_};
-    aim(alpha, step);
-    const bool sorted = !plainLoops_ && sortIntoRays(o, alpha, step, walls, persons, personRadius);
+    return {{robotPose.x + c * sensorX_ - s * sensorY_, robotPose.y + s * sensorX_ + c * sensorY_},
+            robotPose.heading + sensorHeading_ + (start_ - 90.0) * kRadiansPerDegree,
+            angularStep() * kRadiansPerDegree};
+}
 
+bool RangeSensor::castFrom(const Fan& fan, std::span<const Segment> walls) const {
+    const auto same = [](double a, double b) {
+        return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+    };
+    return cast_ && same(fan.origin.x, castFan_.origin.x) &&
+           same(fan.origin.y, castFan_.origin.y) && same(fan.alpha, castFan_.alpha) &&
+           same(fan.step, castFan_.step) && walls.data() == castWalls_.data() &&
+           walls.size() == castWalls_.size() && castPlain_ == plainLoops_;
+}
+
+void RangeSensor::castAtWalls(const Pose2D& robotPose, std::span<const Segment> walls) {
+    const Fan fan = fanAt(robotPose);
+    castAhead_ = true;
+    // A robot standing still sees the walls as it saw them in the last cycle.
+    if (!castFrom(fan, walls)) cast(fan, walls);
+}
+
+void RangeSensor::cast(const Fan& fan, std::span<const Segment> walls) {
+    aim(fan.alpha, fan.step);
+    const Vec2 o = fan.origin;
+    wallReadings_.resize(readings_.size());
+    const bool sorted = canSort(o, fan.step);
+    if (sorted) sortWallsIntoRays(o, fan.alpha, fan.step, walls);
     for (std::size_t i = 0; i < readings_.size(); ++i) {
         const Vec2 u = directions_[i];
         const Segment unitRay{u, o};
         const Segment raySegment{u * maxDistance_, o};
         std::int32_t reading = farCode_;
-
         const auto tryWall = [&](const Segment& wall) {
             double t = 0.0;
             if (wallHit(raySegment, unitRay, wall, t)) takeNearer(reading, 1000.0 * t, farCode_);
-        };
-        const auto tryPerson = [&](Vec2 p) {
-            double range = 0.0;
-            if (personHit(o, u, maxDistance_, p, personRadius, range))
-                takeNearer(reading, 1000.0 * range, farCode_);
         };
         if (sorted) {
             for (const std::uint32_t k : wallRays_.items(i)) {
@@ -228,11 +243,41 @@ void RangeSensor::scan(const Pose2D& robotPose, std::span<const Segment> walls,
                 if (reading != farCode_ && reading <= wallReach_[k]) continue;
                 tryWall(walls[k]);
             }
-            if (personRadius > 0.0)
-                for (const std::uint32_t j : personRays_.items(i)) tryPerson(persons[j]);
         } else {
             for (const Segment& wall : walls) tryWall(wall);
-            if (personRadius > 0.0)
+        }
+        wallReadings_[i] = reading;
+    }
+    cast_ = true;
+    castFan_ = fan;
+    castWalls_ = walls;
+    castPlain_ = plainLoops_;
+}
+
+void RangeSensor::scan(const Pose2D& robotPose, std::span<const Segment> walls,
+                       std::span<const Vec2> persons, double personRadius, CRandom& rng) {
+    const Fan fan = fanAt(robotPose);
+    if (!castAhead_ || !castFrom(fan, walls)) cast(fan, walls);
+    castAhead_ = false;
+    const Vec2 o = castFan_.origin;
+    const GaussianRandom noise{0.0, noiseSigma_};
+    const bool sorted = canSort(o, castFan_.step);
+    if (sorted) sortPersonsIntoRays(o, castFan_.alpha, castFan_.step, persons, personRadius);
+
+    for (std::size_t i = 0; i < readings_.size(); ++i) {
+        const Vec2 u = directions_[i];
+        const Segment raySegment{u * maxDistance_, o};
+        // The walls first, then the persons, as one nearest-hit search over both.
+        std::int32_t reading = wallReadings_[i];
+        const auto tryPerson = [&](Vec2 p) {
+            double range = 0.0;
+            if (personHit(o, u, maxDistance_, p, personRadius, range))
+                takeNearer(reading, 1000.0 * range, farCode_);
+        };
+        if (personRadius > 0.0) {
+            if (sorted)
+                for (const std::uint32_t j : personRays_.items(i)) tryPerson(persons[j]);
+            else
                 for (const Vec2& p : persons) tryPerson(p);
         }
 

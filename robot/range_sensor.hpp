@@ -30,6 +30,11 @@ class RangeSensor {
     // in ray order. Reuses its buffers: no allocation.
     void scan(const Pose2D& robotPose, std::span<const Segment> walls,
               std::span<const Vec2> persons, double personRadius, CRandom& rng);
+    // The walls' part of the next scan() from the same pose against the same walls (the same
+    // span), which then only adds the persons: lets a caller cast at the walls while the persons
+    // still move. The walls in the span must be those of the last call: while the pose stays the
+    // same bit for bit, the last cast is kept.
+    void castAtWalls(const Pose2D& robotPose, std::span<const Segment> walls);
 
     // With true, every ray is tested against every wall and person, as the reference the
     // per-ray candidate lists are checked against; the readings are the same bit for bit.
@@ -61,10 +66,22 @@ class RangeSensor {
     double noiseSigma_ = 0.0;
     // Fills directions_ for the fan starting at alpha; kept while the pose keeps its heading.
     void aim(double alpha, double step);
-    // Sorts walls and persons into the rays they may meet; false when the fan is too odd for
-    // that (then every ray looks at everything).
-    bool sortIntoRays(Vec2 o, double alpha, double step, std::span<const Segment> walls,
-                      std::span<const Vec2> persons, double personRadius);
+    // The sensor's spot, the angle of the first ray and the angle between rays.
+    struct Fan {
+        Vec2 origin;
+        double alpha = 0.0;
+        double step = 0.0;
+    };
+    Fan fanAt(const Pose2D& robotPose) const;
+    // Whether walls and persons are sorted into the rays they may meet: not for the plain
+    // loops, nor for a fan too odd for it (then every ray looks at everything).
+    bool canSort(Vec2 o, double step) const;
+    // Whether the last cast at the walls was made from this fan against these walls.
+    bool castFrom(const Fan& fan, std::span<const Segment> walls) const;
+    void cast(const Fan& fan, std::span<const Segment> walls);
+    void sortWallsIntoRays(Vec2 o, double alpha, double step, std::span<const Segment> walls);
+    void sortPersonsIntoRays(Vec2 o, double alpha, double step, std::span<const Vec2> persons,
+                             double personRadius);
 
     std::vector<std::int32_t> readings_;
     std::vector<Segment> rays_;
@@ -76,6 +93,13 @@ class RangeSensor {
     RayBuckets wallRays_;
     RayBuckets personRays_;
     std::vector<double> wallReach_;  // per wall: no hit nearer than this, in millimetres
+    // The last cast at the walls: each ray's nearest wall reading, and what it was cast from.
+    std::vector<std::int32_t> wallReadings_;
+    bool cast_ = false;
+    Fan castFan_;
+    std::span<const Segment> castWalls_;
+    bool castPlain_ = false;
+    bool castAhead_ = false;  // castAtWalls() was called for the next scan()
 };
 
 }  // namespace vostrel

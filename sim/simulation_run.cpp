@@ -3,6 +3,8 @@
 #include <cmath>
 #include <ostream>
 
+#include <tbb/task_group.h>
+
 #include "environment/field_data.hpp"
 #include "environment/spatial_network_builder.hpp"
 #include "maps/absolute_map.hpp"
@@ -143,13 +145,19 @@ void SimulationRun::execute(const Configuration& config,
     const Pose2D pose =
         robot_.update(accepted, clock_.now(), robotPlacement(config), state_.random);
     state_.robots[0] = pose;
-    localGrid_.update(world_->environment.walls.all(), pose);
+    const std::span<const Segment> walls = world_->environment.walls.all();
+    localGrid_.update(walls, pose);
 
+    // The laser sees the walls from where the robot now stands whatever the persons do: another
+    // thread casts at them while the crowd moves.
+    tbb::task_group wallCast;
+    wallCast.run([&] { sensor_.castAtWalls(pose, walls); });
     if (config.simulate_people != 0) {
         crowd_->advance(clock_.now(), crowdTimer_);
         std::lock_guard lock(areasLock_);
         servedPopulations_ = state_.populations;
     }
+    wallCast.wait();
 
     cycleStamp_ = stampOf(clock_.now());
     writeOutputs(config, pose);

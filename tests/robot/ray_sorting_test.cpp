@@ -108,5 +108,59 @@ TEST(RaySorting, AFanOfTheSameHeadingReusesItsDirectionsAndAnotherDoesNot) {
     }
 }
 
+TEST(RaySorting, WallsCastAheadGiveTheSameScansStandingOrMoving) {
+    Draw d(11);
+    std::vector<Segment> walls;
+    for (int k = 0; k < 40; ++k) {
+        const Vec2 a{d.uniform(0, 20), d.uniform(0, 20)};
+        walls.push_back(Segment::fromPoints(a, a + Vec2{d.uniform(-8, 8), d.uniform(-8, 8)}));
+    }
+    const RangeSensorSettings settings{.noiseSigma = 0.01};
+    RangeSensor ahead(settings);
+    RangeSensor plain(settings);
+    plain.usePlainLoops(true);
+    CRandom ra{3}, rb{3};
+    Pose2D pose{10, 10, 0.0};
+    for (int cycle = 0; cycle < 300; ++cycle) {
+        // The robot stands still for runs of cycles, moves, or only turns.
+        switch (d.below(4)) {
+            case 0:
+                pose = {d.uniform(2, 18), d.uniform(2, 18), d.uniform(-4, 4)};
+                break;
+            case 1:
+                pose.heading += 0.01;
+                break;
+            default:
+                break;
+        }
+        std::vector<Vec2> persons;
+        for (int j = 0; j < 40; ++j) persons.push_back({d.uniform(0, 20), d.uniform(0, 20)});
+        // Now and then a cast from elsewhere, or none at all: the scan must not use it.
+        if (cycle % 7 == 3)
+            ahead.castAtWalls({pose.x + 1.0, pose.y, pose.heading}, walls);
+        else if (cycle % 7 != 5)
+            ahead.castAtWalls(pose, walls);
+        ahead.scan(pose, walls, persons, 0.2, ra);
+        plain.scan(pose, walls, persons, 0.2, rb);
+        ASSERT_EQ(ra.state(), rb.state()) << "cycle " << cycle;
+        for (std::size_t i = 0; i < plain.readings().size(); ++i) {
+            ASSERT_EQ(ahead.readings()[i], plain.readings()[i])
+                << "cycle " << cycle << " ray " << i;
+            ASSERT_EQ(ahead.displayRays()[i], plain.displayRays()[i]);
+        }
+    }
+    // A scan without a cast ahead looks at the walls as they are now, even in the same place.
+    ahead.castAtWalls(pose, walls);
+    ahead.scan(pose, walls, {}, 0.2, ra);
+    for (Segment& w : walls)
+        w = Segment::fromPoints({pose.x - 1, pose.y + 1}, {pose.x + 1, pose.y + 1});
+    CRandom rf = ra;
+    ahead.scan(pose, walls, {}, 0.2, ra);
+    RangeSensor fresh(settings);
+    fresh.scan(pose, walls, {}, 0.2, rf);
+    EXPECT_EQ(std::vector(ahead.readings().begin(), ahead.readings().end()),
+              std::vector(fresh.readings().begin(), fresh.readings().end()));
+}
+
 }  // namespace
 }  // namespace vostrel
