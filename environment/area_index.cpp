@@ -35,6 +35,43 @@ bool wellShaped(const Subarea& a) {
     return true;
 }
 
+// Settled cells: no more per axis, so that settling stays quick on large floors.
+constexpr int kMaxSettledCellsPerAxis = 256;
+
+enum class Side { kInside, kOutside, kUnknown };
+
+// Where the box lies for a's containment test (the segment from a point to the centre must
+// cross no side line between its ends), when that is certain for every point of the box: each
+// point and the centre lie farther than margin from every side line, on the same side (inside)
+// or on opposite sides of one (outside). Rounding moves the test's distances by far less.
+Side sideOf(const Subarea& a, const Box& box, double margin) {
+    const std::vector<Vec2>& c = a.corners();
+    const std::size_t n = c.size();
+    const Vec2 centre = a.centre();
+    const Vec2 points[] = {
+        {box.minX, box.minY}, {box.maxX, box.minY}, {box.maxX, box.maxY}, {box.minX, box.maxY}};
+    bool inside = true;
+    for (std::size_t k = 0; k < n; ++k) {
+        const Vec2 side = c[(k + 1) % n] - c[k];
+        const double l = side.length();
+        if (!(l > 0.0) || !std::isfinite(l)) return Side::kUnknown;
+        const double toCentre = side.cross(centre - c[k]) / l;
+        if (!(std::fabs(toCentre) > margin)) return Side::kUnknown;
+        int same = 0, opposite = 0;
+        for (const Vec2 p : points) {
+            const double d = side.cross(p - c[k]) / l;
+            if (!(std::fabs(d) > margin)) continue;
+            if ((d > 0.0) == (toCentre > 0.0))
+                ++same;
+            else
+                ++opposite;
+        }
+        if (opposite == 4) return Side::kOutside;
+        if (same != 4) inside = false;
+    }
+    return inside ? Side::kInside : Side::kUnknown;
+}
+
 }  // namespace
 
 AreaIndex::AreaIndex(const SubareaList& list) : size_(list.size()) {
@@ -77,6 +114,43 @@ AreaIndex::AreaIndex(const SubareaList& list) : size_(list.size()) {
     for (std::size_t k = 0; k < boxes.size(); ++k)
         if (everywhere[k]) boxes[k] = bounds_;
     grid_.build(boxes, kCellSize, kMaxCellsPerAxis);
+    settleCells(list);
+}
+
+void AreaIndex::settleCells(const SubareaList& list) {
+    const double width = bounds_.maxX - bounds_.minX;
+    const double height = bounds_.maxY - bounds_.minY;
+    if (!std::isfinite(width) || !std::isfinite(height)) return;
+    const double cellSize = std::max(kCellSize, std::max(width, height) / kMaxSettledCellsPerAxis);
+    settledPerCell_ = 1.0 / cellSize;
+    settledColumns_ = std::min(kMaxSettledCellsPerAxis, static_cast<int>(width / cellSize) + 1);
+    settledRows_ = std::min(kMaxSettledCellsPerAxis, static_cast<int>(height / cellSize) + 1);
+    const double size = std::max({std::fabs(bounds_.minX), std::fabs(bounds_.minY),
+                                  std::fabs(bounds_.maxX), std::fabs(bounds_.maxY)});
+    const double margin = kSlack * (1.0 + 1e-6 * size);
+    // A point is filed in a cell by rounded arithmetic: the box tested is a little wider.
+    const double blur = 1e-6 * (1.0 + size);
+    settled_.assign(static_cast<std::size_t>(settledColumns_) * settledRows_, kUndecided);
+    std::vector<std::uint32_t> candidates;
+    for (int y = 0; y < settledRows_; ++y) {
+        for (int x = 0; x < settledColumns_; ++x) {
+            const Box cell{bounds_.minX + x * cellSize - blur, bounds_.minY + y * cellSize - blur,
+                           bounds_.minX + (x + 1) * cellSize + blur,
+                           bounds_.minY + (y + 1) * cellSize + blur};
+            // Every subarea that may hold a point of the cell, in list order.
+            candidates.clear();
+            grid_.query(cell, [&](std::uint32_t k) { candidates.push_back(k); });
+            std::sort(candidates.begin(), candidates.end());
+            std::int32_t answer = -1;
+            for (const std::uint32_t k : candidates) {
+                const Side side = sideOf(list[items_[k]], cell, margin);
+                if (side == Side::kOutside) continue;
+                answer = side == Side::kInside ? static_cast<std::int32_t>(items_[k]) : kUndecided;
+                break;
+            }
+            settled_[static_cast<std::size_t>(y) * settledColumns_ + x] = answer;
+        }
+    }
 }
 
 int AreaIndex::indexAt(const SubareaList& list, double x, double y) const {
@@ -84,6 +158,19 @@ int AreaIndex::indexAt(const SubareaList& list, double x, double y) const {
     if (list.size() != size_ ||
         !(x >= bounds_.minX && x <= bounds_.maxX && y >= bounds_.minY && y <= bounds_.maxY))
         return vostrel::indexAt(list, x, y);
+    if (!settled_.empty()) {
+        const auto cellOf = [&](double v, double origin, int count) {
+            const double c = (v - origin) * settledPerCell_;
+            if (!(c > 0.0)) return 0;
+            if (c >= static_cast<double>(count - 1)) return count - 1;
+            return static_cast<int>(c);
+        };
+        const std::int32_t settled =
+            settled_[static_cast<std::size_t>(cellOf(y, bounds_.minY, settledRows_)) *
+                         settledColumns_ +
+                     cellOf(x, bounds_.minX, settledColumns_)];
+        if (settled != kUndecided) return settled;
+    }
     // A point lies in one cell, whose subareas come in list order.
     int found = -1;
     grid_.query({x, y, x, y}, [&](std::uint32_t k) {

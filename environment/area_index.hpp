@@ -12,7 +12,8 @@ namespace vostrel {
 // subareas that can contain a point of it, so the first of them containing the point is the
 // first in the whole list. A subarea can only claim points near its corners' box when it is
 // well shaped (no sliver corner, centre clear of every side); any other one is kept in every
-// cell. Points off the grid are looked up in the whole list.
+// cell. Points off the grid are looked up in the whole list. Most points need no test at all:
+// they lie in a cell that lies well inside the first subarea holding any of it.
 class AreaIndex {
   public:
     AreaIndex() = default;
@@ -24,6 +25,16 @@ class AreaIndex {
 
   private:
     static constexpr std::size_t kNoIndex = static_cast<std::size_t>(-1);
+    static constexpr std::int32_t kUndecided = -2;
+
+    // For each cell of a second grid over the bounds: the answer for every point of the cell
+    // when it is certain from the shapes alone, kUndecided otherwise.
+    void settleCells(const SubareaList& list);
+
+    std::vector<std::int32_t> settled_;
+    double settledPerCell_ = 1.0;
+    int settledColumns_ = 0;
+    int settledRows_ = 0;
 
     std::size_t size_ = kNoIndex;       // of the list indexed
     Box bounds_;                        // of the grid; outside it the plain loop answers
